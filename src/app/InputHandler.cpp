@@ -1,0 +1,95 @@
+// Arrow keys and joystick drive in manual mode; letter keys tune and Enter drives in automatic
+// mode.
+#include "InputHandler.h"
+
+#include "Globals.h"
+#include "Workers.h"
+
+InputHandler inputHandler;
+
+void stepUp(std::atomic<double>& value) {
+    const double raised = value + 0.05;
+    value = raised > 1 ? 1.0 : raised;
+}
+
+void stepDown(std::atomic<double>& value) {
+    const double lowered = value - 0.05;
+    value = lowered < 0 ? 0.0 : lowered;
+}
+
+void InputHandler::handleKey(int key) {
+    if (manualMode) {
+        switch (key) {
+            case SDLK_UP:
+                car.accelerate();
+                break;
+            case SDLK_DOWN:
+                car.brake();
+                break;
+            case SDLK_LEFT:
+                car.steerLeft();
+                break;
+            case SDLK_RIGHT:
+                car.steerRight();
+                break;
+            default:
+                break;
+        }
+        return;
+    }
+    // A drive is running: the control screen's keys wait for it to end.
+    if (stopMenu) return;
+    switch (key) {
+        case SDLK_RETURN:
+            stopMenu = true;
+            stopDriving = false;
+            startDriving();
+            break;
+        case SDLK_a:
+            stepUp(car.headingGain);
+            break;
+        case SDLK_z:
+            stepDown(car.headingGain);
+            break;
+        case SDLK_s:
+            stepUp(car.trackGain);
+            break;
+        case SDLK_x:
+            stepDown(car.trackGain);
+            break;
+        case SDLK_d:
+            stepUp(car.pathWeight);
+            break;
+        case SDLK_c:
+            stepDown(car.pathWeight);
+            break;
+        case SDLK_f:
+            stepUp(car.obstacleThreshold);
+            break;
+        case SDLK_v:
+            stepDown(car.obstacleThreshold);
+            break;
+        case SDLK_g:
+            stepUp(car.avoidGain);
+            break;
+        case SDLK_b:
+            stepDown(car.avoidGain);
+            break;
+        case SDLK_r:
+            car.reset();
+            break;
+        default:
+            break;
+    }
+}
+
+void InputHandler::handleAxis(int axis, int16_t value) {
+    if (!manualMode) return;
+    if (axis == 0) {
+        car.setSteering(static_cast<float>(value * 30.0 / 32768));
+    } else if (value > 9) {
+        car.setSpeed(0);
+    } else {
+        car.setSpeed(static_cast<float>(-value * 20.0 / 32768));
+    }
+}

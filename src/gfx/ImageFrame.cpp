@@ -1,0 +1,85 @@
+// Bitmap loading with a transparent colour key, and frames that own what they load.
+#include "ImageFrame.h"
+
+#include <iostream>
+#include <utility>
+
+SurfacePtr loadBitmap(const std::string& fileName) {
+    SurfacePtr surface(SDL_LoadBMP_RW(SDL_RWFromFile(fileName.c_str(), "rb"), 1));
+    if (!surface) std::cerr << "Cannot find " << fileName << std::endl;
+    return surface;
+}
+
+SDL_Surface* loadImage(const std::string& fileName) {
+    SurfacePtr surface = loadBitmap(fileName);
+    if (surface)
+        SDL_SetColorKey(surface.get(), SDL_SRCCOLORKEY, SDL_MapRGB(surface->format, 0, 0, 255));
+    return surface.release();
+}
+
+namespace {
+
+// Rotating a keyed surface would drop its key and paint the key colour; an alpha channel instead
+// keeps the transparency and gives smooth edges. Keyed pixels become transparent black so that
+// smoothing never tints the edges blue.
+SurfacePtr makeRotatable(SDL_Surface* source) {
+    if (source == nullptr) return nullptr;
+    SurfacePtr rgba(SDL_CreateRGBSurface(SDL_SWSURFACE, source->w, source->h, 32, 0x000000FF,
+                                         0x0000FF00, 0x00FF0000, 0xFF000000));
+    if (!rgba) return nullptr;
+    const SDL_PixelFormat* format = source->format;
+    const bool keyed = (source->flags & SDL_SRCCOLORKEY) != 0;
+    const int bpp = format->BytesPerPixel;
+    SDL_LockSurface(source);
+    for (int y = 0; y < source->h; ++y) {
+        const Uint8* in = static_cast<const Uint8*>(source->pixels) + y * source->pitch;
+        Uint32* out =
+            reinterpret_cast<Uint32*>(static_cast<Uint8*>(rgba->pixels) + y * rgba->pitch);
+        for (int x = 0; x < source->w; ++x, in += bpp) {
+            Uint32 value = 0;
+            switch (bpp) {
+                case 1:
+                    value = *in;
+                    break;
+                case 2:
+                    value = *reinterpret_cast<const Uint16*>(in);
+                    break;
+                case 3:
+                    value = SDL_BYTEORDER == SDL_LIL_ENDIAN ? in[0] | in[1] << 8 | in[2] << 16
+                                                            : in[2] | in[1] << 8 | in[0] << 16;
+                    break;
+                default:
+                    value = *reinterpret_cast<const Uint32*>(in);
+                    break;
+            }
+            if (keyed && value == format->colorkey) {
+                out[x] = 0;
+                continue;
+            }
+            Uint8 r, g, b;
+            SDL_GetRGB(value, format, &r, &g, &b);
+            out[x] = Uint32{r} | Uint32{g} << 8 | Uint32{b} << 16 | 0xFF000000u;
+        }
+    }
+    SDL_UnlockSurface(source);
+    SDL_SetAlpha(rgba.get(), SDL_SRCALPHA, SDL_ALPHA_OPAQUE);
+    return rgba;
+}
+
+}  // namespace
+
+ImageFrame::ImageFrame(std::string fileName, int32_t duration)
+    : surface(), fileName(std::move(fileName)), duration(duration), rotatable() {
+    load();
+}
+
+ImageFrame::ImageFrame(const ImageFrame& other)
+    : surface(), fileName(other.fileName), duration(other.duration), rotatable() {
+    load();
+}
+
+void ImageFrame::load() {
+    std::cout << "getting: " << fileName << std::endl;
+    surface.reset(loadImage(fileName));
+    rotatable = makeRotatable(surface.get());
+}

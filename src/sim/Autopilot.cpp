@@ -1,0 +1,116 @@
+// The autopilot: the car's operations that follow the course segment by segment.
+#include "Car.h"
+#include "Course.h"
+
+#include <cmath>
+
+double targetSpeed = 0;
+
+using Lock = std::lock_guard<std::mutex>;
+
+double Car::waypointTargetSpeed(const Course& course) const {
+    Lock lock(mutex);
+    const std::vector<CourseObject>& waypoints = course.getWaypoints();
+    return waypointIndex < static_cast<int32_t>(waypoints.size()) ? waypoints[waypointIndex].value
+                                                                  : 0;
+}
+
+double Car::segmentBearing(const Course& course) const {
+    Lock lock(mutex);
+    return bearingUnlocked(course);
+}
+
+double Car::crossTrackDistance(const Course& course) const {
+    Lock lock(mutex);
+    return crossTrackUnlocked(course);
+}
+
+namespace {
+
+bool hasSegment(const Course& course, int32_t index) {
+    return index + 1 < static_cast<int32_t>(course.getWaypoints().size());
+}
+
+}  // namespace
+
+// Without a segment ahead (on the last waypoint) the bearing stays as it was.
+double Car::bearingUnlocked(const Course& course) const {
+    if (!hasSegment(course, waypointIndex)) return bearing;
+    const CourseObject& p0 = course.getWaypoints()[waypointIndex];
+    const CourseObject& p1 = course.getWaypoints()[waypointIndex + 1];
+    const double dx = p1.x - p0.x;
+    const double dy = p1.y - p0.y;
+    if (dx > -0.1 && dx < 0.1) return dy > 0 ? 0 : 180;
+    double g = 1.570795 - std::atan(dy / dx);
+    if (dx < 0) g += 3.14159;
+    return g * 180 / 3.14159;
+}
+
+// Without a segment ahead the car is taken to be on the track.
+double Car::crossTrackUnlocked(const Course& course) const {
+    if (!hasSegment(course, waypointIndex)) return 0;
+    const CourseObject& p0 = course.getWaypoints()[waypointIndex];
+    const CourseObject& p1 = course.getWaypoints()[waypointIndex + 1];
+    const double x0 = p0.x, y0 = p0.y, x1 = p1.x, y1 = p1.y;
+    // Twice the area of the triangle P0, P1, car: positive with the car right of P0 -> P1.
+    const double area = (x1 - x0) * (y0 + y1) + (x - x1) * (y + y1) + (x0 - x) * (y0 + y);
+    const double length = std::sqrt((x1 - x0) * (x1 - x0) + (y1 - y0) * (y1 - y0));
+    if (length == 0) return 0;
+    const double along = (x1 - x0) * (x - x0) + (y1 - y0) * (y - y0);
+    return along > 0 ? -area / length : area / length;
+}
+
+void Car::autopilotStep(const Course& course) {
+    Lock lock(mutex);
+    const std::vector<CourseObject>& waypoints = course.getWaypoints();
+    const int32_t count = static_cast<int32_t>(waypoints.size());
+    // Without a segment there is nothing to follow.
+    if (count < 2) return;
+
+    if (waypointIndex == 0 && firstStep) {
+        targetSpeed = waypoints[0].value;
+        bearing = bearingUnlocked(course);
+        firstStep = false;
+    }
+    if (waypointIndex + 1 >= count) resetUnlocked();
+
+    const CourseObject& next = waypoints[waypointIndex + 1];
+    if (std::fabs(next.x - x) + std::fabs(next.y - y) < 15) {
+        ++waypointIndex;
+        targetSpeed = waypoints[waypointIndex].value;
+        bearing = bearingUnlocked(course);
+    }
+
+    if (targetSpeed > speed) {
+        speed += 1;
+    } else {
+        speed -= 1;
+    }
+
+    const double h = heading * 180 / 3.14159;
+    double error;
+    if (bearing < 90 && h > 270) {
+        error = bearing + 360 - h;
+    } else if (bearing > 270 && h < 90) {
+        error = bearing - (h + 360);
+    } else {
+        error = bearing - h;
+    }
+
+    const double crossTrack = crossTrackUnlocked(course);
+    // Standing still, the obstacle term would divide by zero; with no motion there is nothing to
+    // avoid.
+    const double avoidance =
+        speed == 0 ? 0 : (1 - pathWeight) * obstacleSum * 500 * avoidGain / speed;
+    double demand = pathWeight * (headingGain * error + trackGain * 10 * crossTrack) - avoidance;
+    if (demand > 45) {
+        demand = 45;
+    } else if (demand < -45) {
+        demand = -45;
+    }
+    if (steering > demand) {
+        steering -= 7.5;
+    } else {
+        steering += 7.5;
+    }
+}

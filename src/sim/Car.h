@@ -1,0 +1,114 @@
+// The simulated car: kinematics, manual controls, obstacle memory, dashboard, tuning sliders and
+// the autopilot that drives it along the course.
+#pragma once
+
+#include "Animation.h"
+#include "Sound.h"
+
+#include <SDL.h>
+
+#include <atomic>
+#include <cstdint>
+#include <mutex>
+
+class Course;
+
+// The target speed of the current waypoint; kept across resets and drives.
+extern double targetSpeed;
+
+// The part of the car's state that a drive carries and that a test or the lab may set.
+struct CarState {
+    double speed;
+    double steering;
+    double x;
+    double y;
+    double heading;
+    double bearing;
+    bool firstStep;
+    int32_t waypointIndex;
+};
+
+// Shared by the event thread (controls, tuning, reset) and the drawing worker; every operation
+// takes the car's lock, so each sees and leaves a whole state.
+class Car {
+  public:
+    Car();
+    ~Car();
+    Car(const Car&) = delete;
+    Car& operator=(const Car&) = delete;
+
+    // Back to the origin at rest, course progress and obstacle memory cleared; tuning kept.
+    void reset();
+    // Loads the engine sound (with sound enabled), replacing the previous one.
+    void loadSound();
+    // Advances the kinematics by ms milliseconds; starts or halts the engine and the animations.
+    void update(int32_t ms);
+    void drawDashboard(SDL_Surface* screen);
+
+    void accelerate();
+    void brake();
+    void steerLeft();
+    void steerRight();
+    void setSpeed(float value);
+    void setSteering(float value);
+
+    double getX() const;
+    double getY() const;
+    double getHeading() const;
+    double getObstacleThreshold() const { return obstacleThreshold; }
+    double getSpeed() const;
+    double getSteering() const;
+    double getObstacleSum() const;
+    int32_t getRingIndex() const;
+    bool isSoundPlaying() const;
+    CarState getState() const;
+    void setState(const CarState& state);
+
+    // Adds this frame's obstacle force to the memory of the last 20 frames.
+    void pushObstacleForce(double force);
+
+    // One 50 ms step of the autopilot along the course.
+    void autopilotStep(const Course& course);
+    double crossTrackDistance(const Course& course) const;
+    double segmentBearing(const Course& course) const;
+    double waypointTargetSpeed(const Course& course) const;
+
+    void drawGainSliders(SDL_Surface* screen, SDL_Surface* pointer) const;
+    void drawSlider(SDL_Surface* screen, SDL_Surface* pointer, double value, int x, int top,
+                    int bottom) const;
+
+    const Animation& getGauge() const { return gauge; }
+    const Animation& getLights() const { return lights; }
+    const RotoAnimation& getWheels() const { return wheels; }
+
+    // Tuning values, 0 to 1: written by the event thread, read by the workers.
+    std::atomic<double> obstacleThreshold;
+    std::atomic<double> avoidGain;
+    std::atomic<double> headingGain;
+    std::atomic<double> trackGain;
+    std::atomic<double> pathWeight;
+
+  private:
+    void resetUnlocked();
+    double crossTrackUnlocked(const Course& course) const;
+    double bearingUnlocked(const Course& course) const;
+
+    mutable std::mutex mutex;
+    double speed;
+    double steering;
+    double x;
+    double y;
+    double heading;
+    double bearing;
+    double obstacleSum;
+    bool firstStep;
+    double obstacleRing[20];
+    Animation gauge;
+    Animation lights;
+    RotoAnimation wheels;
+    ChunkPtr engineSound;
+    bool soundPlaying;
+    int32_t waypointIndex;
+    int32_t ringIndex;
+    uint16_t needleColour;
+};

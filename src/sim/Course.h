@@ -1,0 +1,55 @@
+// The course: waypoints, path markers and obstacles read from the course file, with their images.
+#pragma once
+
+#include "Animation.h"
+#include "CourseObject.h"
+#include "Particle.h"
+#include "Sound.h"
+
+#include <SDL.h>
+
+#include <istream>
+#include <string>
+#include <vector>
+
+class Course {
+  public:
+    // Collisions hand their dirt to particles.
+    explicit Course(ParticleList& particles);
+    Course(const Course&) = delete;
+    Course& operator=(const Course&) = delete;
+
+    // Loads the three object images and, with sound enabled, the crash sound, replacing any
+    // loaded before.
+    void loadImages();
+    // Replaces the course by the one the stream holds (positioned after the leading number),
+    // scattering the obstacles from a seed taken from the tick count. On a stream that ends early
+    // or holds a token of the wrong kind it keeps what was completely read, says what it could not
+    // read on the standard error stream and answers false.
+    bool read(std::istream& in);
+    // The same with a given seed; source names the file in the message.
+    bool read(std::istream& in, unsigned seed, const std::string& source);
+    // Draws the course as seen from the car's pose and returns the summed obstacle force.
+    double drawAndSense(SDL_Surface* surface, double carX, double carY, double heading,
+                        double threshold);
+
+    const std::string& getName() const { return name; }
+    const std::vector<CourseObject>& getWaypoints() const { return waypoints; }
+    const std::vector<CourseObject>& getMarkers() const { return markers; }
+    const std::vector<CourseObject>& getObstacles() const { return obstacles; }
+    const Animation& getWaypointImage() const { return waypointImage; }
+    const Animation& getMarkerImage() const { return markerImage; }
+    const Animation& getObstacleImage() const { return obstacleImage; }
+    const Mix_Chunk* getCrashSound() const { return crashSound.get(); }
+
+  private:
+    Animation waypointImage;
+    Animation markerImage;
+    Animation obstacleImage;
+    ChunkPtr crashSound;
+    std::string name;
+    std::vector<CourseObject> markers;    // newest segment first
+    std::vector<CourseObject> obstacles;  // newest first
+    std::vector<CourseObject> waypoints;  // in file order
+    ParticleList& particles;
+};

@@ -3,7 +3,7 @@ BUILD ?= build
 JOBS ?= $(shell nproc)
 ARGS ?=
 
-.PHONY: all deps configure build test run data asan tsan e2e-asan e2e-tsan format clean
+.PHONY: all deps configure build test run data bench asan tsan format clean
 
 all: build
 
@@ -26,6 +26,10 @@ run: build
 
 data: build
 	@cmake --build $(BUILD) --target data
+
+bench: build
+	@$(BUILD)/bench/frame_bench --benchmark_min_time=0.2
+	@bench/program-fps.sh $(BUILD)
 
 # Sanitizer builds of the whole suite, each in a tree of its own.
 asan: deps

@@ -3,19 +3,21 @@
 #include "InputHandler.h"
 
 #include "Globals.h"
+#include "TuningStep.h"
 #include "Workers.h"
 
 InputHandler inputHandler;
 
+namespace {
+
 void stepUp(std::atomic<double>& value) {
-    const double raised = value + 0.05;
-    value = raised > 1 ? 1.0 : raised;
+    value = tuningStepUp(value);
+}
+void stepDown(std::atomic<double>& value) {
+    value = tuningStepDown(value);
 }
 
-void stepDown(std::atomic<double>& value) {
-    const double lowered = value - 0.05;
-    value = lowered < 0 ? 0.0 : lowered;
-}
+}  // namespace
 
 void InputHandler::handleKey(int key) {
     if (manualMode) {

@@ -3,7 +3,6 @@
 
 #include <SDL.h>
 
-#include <atomic>
 #include <cstdint>
 
 class InputHandler {
@@ -15,7 +14,3 @@ class InputHandler {
 };
 
 extern InputHandler inputHandler;
-
-// A tuning value moved by one 0.05 step, clamped to 0..1 only once it passes a bound.
-void stepUp(std::atomic<double>& value);
-void stepDown(std::atomic<double>& value);

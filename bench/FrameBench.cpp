@@ -1,0 +1,117 @@
+// Per-frame costs off-screen on a 16-bit surface: sensing the course, the particle pass, the
+// dashboard and a whole frame of the shipped course.
+#include "DriveFrame.h"
+#include "ImageFrame.h"
+
+#include <benchmark/benchmark.h>
+
+#include <unistd.h>
+#include <fstream>
+#include <iostream>
+#include <memory>
+#include <sstream>
+
+namespace {
+
+SurfacePtr makeScreen() {
+    return SurfacePtr(SDL_CreateRGBSurface(SDL_SWSURFACE, 800, 600, 16, 0xF800, 0x07E0, 0x001F, 0));
+}
+
+// The simulation objects with the shipped sprites, loaded once and quietly.
+struct World {
+    World() {
+        if (chdir(ROADSIM_DATA_DIR) != 0) std::cerr << "cannot enter " << ROADSIM_DATA_DIR << "\n";
+        std::streambuf* const out = std::cout.rdbuf(nullptr);
+        car = std::make_unique<Car>();
+        course.loadImages();
+        std::cout.rdbuf(out);
+    }
+    ParticleList particles;
+    Course course{particles};
+    std::unique_ptr<Car> car;
+    SurfacePtr screen = makeScreen();
+};
+
+World& world() {
+    static World instance;
+    return instance;
+}
+
+// A course of one straight segment and count obstacles of strength 0.6 in the given rectangle.
+void readObstacles(Course& course, int64_t count, const char* rectangle) {
+    std::istringstream text("bench 2 0 0 0 20 1 0 100 20 1 " + std::to_string(count) + " 0.6 " +
+                            rectangle);
+    course.read(text, 1, "bench");
+}
+
+void drawAndSense(benchmark::State& state, const char* rectangle) {
+    World& w = world();
+    readObstacles(w.course, state.range(0), rectangle);
+    for (auto _ : state)
+        benchmark::DoNotOptimize(w.course.drawAndSense(w.screen.get(), 0, 0, 0.3, 0.5));
+    state.SetItemsProcessed(state.iterations() * state.range(0));
+}
+
+// Far outside the view: each obstacle is only turned, projected and tested.
+void DrawAndSenseOffScreen(benchmark::State& state) {
+    drawAndSense(state, "10000 10000 20000 20000");
+}
+// Ahead of the car, beyond the collision box: almost every obstacle is drawn.
+void DrawAndSenseVisible(benchmark::State& state) {
+    drawAndSense(state, "-100 40 100 150");
+}
+
+void ParticlePass(benchmark::State& state) {
+    World& w = world();
+    for (auto _ : state) {
+        state.PauseTiming();
+        ParticleList particles;
+        for (int64_t i = 0; i < state.range(0); ++i)
+            particles.add(std::make_unique<Dirt>(800, 600, 0, 0, (i % 130) - 65.0, (i % 70) - 35.0,
+                                                 100 + i % 600, 150 + i % 400, 100000));
+        state.ResumeTiming();
+        SDL_LockSurface(w.screen.get());
+        particles.updateParticles(w.screen.get(), 16);
+        SDL_UnlockSurface(w.screen.get());
+    }
+    state.SetItemsProcessed(state.iterations() * state.range(0));
+}
+
+void Dashboard(benchmark::State& state) {
+    World& w = world();
+    w.car->setSteering(15);
+    w.car->setSpeed(30);
+    for (auto _ : state) w.car->drawDashboard(w.screen.get());
+}
+
+void ShippedCourseFrame(benchmark::State& state) {
+    World& w = world();
+    std::ifstream stream("courses.txt");
+    int leading = 0;
+    stream >> leading;
+    w.course.read(stream, 1, "courses.txt");
+    const SurfacePtr logo = loadBitmap("logo.bmp");
+    const SurfacePtr back = loadBitmap("back.bmp");
+    w.car->reset();
+    DriveClock clock(0);
+    uint16_t tick = 0;
+    for (auto _ : state) {
+        tick = static_cast<uint16_t>(tick + 20);
+        const uint16_t dt = clock.tick(tick);
+        advanceFrame(*w.car, w.course, clock, dt, true);
+        SDL_Rect logoAt{0, 0, 0, 0};
+        SDL_Rect backAt{0, 100, 0, 0};
+        SDL_BlitSurface(logo.get(), nullptr, w.screen.get(), &logoAt);
+        SDL_BlitSurface(back.get(), nullptr, w.screen.get(), &backAt);
+        composeFrame(w.screen.get(), *w.car, w.course, w.particles, dt);
+    }
+}
+
+}  // namespace
+
+BENCHMARK(DrawAndSenseOffScreen)->RangeMultiplier(10)->Range(100, 100000);
+BENCHMARK(DrawAndSenseVisible)->RangeMultiplier(10)->Range(100, 100000);
+BENCHMARK(ParticlePass)->RangeMultiplier(10)->Range(100, 100000);
+BENCHMARK(Dashboard);
+BENCHMARK(ShippedCourseFrame);
+BENCHMARK_MAIN();

@@ -1,0 +1,110 @@
+// Parsing and checking the lab's options.
+#include "LabOptions.h"
+
+#include <cerrno>
+#include <cmath>
+#include <cstdlib>
+
+const char* const labUsage =
+    "usage: roadsim-lab [courses.txt] [--heading G] [--track G] [--path G] [--threshold G]\n"
+    "                   [--avoid G] [--laps N] [--step MS] [--seed S] [--csv FILE] [--map FILE]\n"
+    "                   [--tune]\n"
+    "Drives the course headlessly with the autopilot and prints the figures of every lap;\n"
+    "--tune searches the tuning values on the tuning keys' 0.05 grid.\n"
+    "Tuning values G are within 0 to 1 (default 0.5).\n";
+
+namespace {
+
+bool parseNumber(const std::string& text, double& value) {
+    if (text.empty()) return false;
+    char* end = nullptr;
+    errno = 0;
+    value = std::strtod(text.c_str(), &end);
+    return errno == 0 && *end == '\0' && std::isfinite(value);
+}
+
+bool parseInteger(const std::string& text, long low, long high, long& value) {
+    if (text.empty()) return false;
+    char* end = nullptr;
+    errno = 0;
+    value = std::strtol(text.c_str(), &end, 10);
+    return errno == 0 && *end == '\0' && value >= low && value <= high;
+}
+
+}  // namespace
+
+bool parseLabOptions(const std::vector<std::string>& args, LabOptions& options,
+                     std::string& error) {
+    const std::pair<const char*, double*> tunings[] = {{"--heading", &options.tuning.heading},
+                                                       {"--track", &options.tuning.track},
+                                                       {"--path", &options.tuning.path},
+                                                       {"--threshold", &options.tuning.threshold},
+                                                       {"--avoid", &options.tuning.avoid}};
+    bool courseGiven = false;
+    for (size_t i = 0; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        if (arg == "--tune") {
+            options.tune = true;
+            continue;
+        }
+        if (arg == "--help" || arg == "-h") {
+            options.help = true;
+            continue;
+        }
+        if (arg.rfind("--", 0) != 0) {
+            if (courseGiven) {
+                error = "more than one course file: " + arg;
+                return false;
+            }
+            options.coursePath = arg;
+            courseGiven = true;
+            continue;
+        }
+        if (i + 1 >= args.size()) {
+            error = arg + " needs a value";
+            return false;
+        }
+        const std::string& value = args[++i];
+        bool known = false;
+        for (const auto& [name, target] : tunings) {
+            if (arg != name) continue;
+            known = true;
+            double number = 0;
+            if (!parseNumber(value, number) || number < 0 || number > 1) {
+                error = arg + " must be a number from 0 to 1, not " + value;
+                return false;
+            }
+            *target = number;
+        }
+        if (known) continue;
+        long number = 0;
+        if (arg == "--laps") {
+            if (!parseInteger(value, 1, 1000, number)) {
+                error = "--laps must be a whole number from 1 to 1000, not " + value;
+                return false;
+            }
+            options.laps = static_cast<int>(number);
+        } else if (arg == "--step") {
+            if (!parseInteger(value, 1, 1000, number)) {
+                error =
+                    "--step must be a whole number of milliseconds from 1 to 1000, not " + value;
+                return false;
+            }
+            options.stepMs = static_cast<int>(number);
+        } else if (arg == "--seed") {
+            if (!parseInteger(value, 0, 4294967295L, number)) {
+                error = "--seed must be a whole number from 0 to 4294967295, not " + value;
+                return false;
+            }
+            options.seed = static_cast<unsigned>(number);
+        } else if (arg == "--csv") {
+            options.csvPath = value;
+        } else if (arg == "--map") {
+            options.mapPath = value;
+        } else {
+            error = "unknown option " + arg;
+            return false;
+        }
+    }
+    return true;
+}

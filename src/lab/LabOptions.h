@@ -1,0 +1,24 @@
+// The lab's command line.
+#pragma once
+
+#include "LabDrive.h"
+
+#include <string>
+#include <vector>
+
+struct LabOptions {
+    std::string coursePath = "courses.txt";
+    Tuning tuning;
+    int laps = 1;
+    int stepMs = 20;
+    unsigned seed = 1;
+    std::string csvPath;
+    std::string mapPath;
+    bool tune = false;
+    bool help = false;
+};
+
+extern const char* const labUsage;
+
+// Parses the arguments after the program name; on a bad one, fills error and answers false.
+bool parseLabOptions(const std::vector<std::string>& args, LabOptions& options, std::string& error);

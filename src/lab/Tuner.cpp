@@ -1,0 +1,108 @@
+// Scoring tunings over several obstacle layouts and descending on the key grid.
+#include "Tuner.h"
+
+#include "TuningStep.h"
+
+#include <cmath>
+#include <cstdlib>
+#include <sstream>
+
+namespace {
+
+double* field(Tuning& tuning, int slider) {
+    double* const fields[] = {&tuning.heading, &tuning.track, &tuning.path, &tuning.threshold,
+                              &tuning.avoid};
+    return fields[slider];
+}
+
+// Ten presses reach either bound from the default.
+constexpr int maxSteps = 10;
+
+}  // namespace
+
+Tuning toTuning(const GridTuning& grid) {
+    Tuning tuning;
+    for (int slider = 0; slider < 5; ++slider) {
+        double* value = field(tuning, slider);
+        for (int i = 0; i < grid.steps[slider]; ++i) *value = tuningStepUp(*value);
+        for (int i = 0; i > grid.steps[slider]; --i) *value = tuningStepDown(*value);
+    }
+    return tuning;
+}
+
+GridTuning toGrid(const Tuning& tuning) {
+    GridTuning grid;
+    Tuning copy = tuning;
+    for (int slider = 0; slider < 5; ++slider)
+        grid.steps[slider] = static_cast<int>(std::lround((*field(copy, slider) - 0.5) / 0.05));
+    return grid;
+}
+
+std::string keyPresses(const GridTuning& grid) {
+    static const char upper[] = "asdfg";
+    static const char lower[] = "zxcvb";
+    std::ostringstream out;
+    for (int slider = 0; slider < 5; ++slider) {
+        const int steps = grid.steps[slider];
+        if (steps == 0) continue;
+        if (out.tellp() > 0) out << ", ";
+        out << (steps > 0 ? upper[slider] : lower[slider]) << " x" << std::abs(steps);
+    }
+    return out.tellp() > 0 ? out.str() : "none";
+}
+
+Score scoreTuning(LabDrive& lab, const Tuning& tuning, const std::vector<unsigned>& seeds,
+                  uint16_t stepMs) {
+    Score score;
+    score.finished = true;
+    for (const unsigned seed : seeds) {
+        DriveSettings settings;
+        settings.stepMs = stepMs;
+        settings.seed = seed;
+        settings.lapLimitMs = 300000;
+        const DriveResult result = lab.drive(tuning, settings);
+        if (!result.finished) {
+            score.finished = false;
+            score.value += 1e6;
+            continue;
+        }
+        const LapFigures& lap = result.laps.front();
+        score.meanLapSeconds += lap.seconds / seeds.size();
+        score.meanHits += static_cast<double>(lap.obstaclesHit) / seeds.size();
+        score.meanRmsCrossTrack += lap.rmsCrossTrack / seeds.size();
+        // A hit costs as much as ten seconds; a foot of RMS distance from the track one second.
+        score.value += (lap.seconds + 10.0 * lap.obstaclesHit + lap.rmsCrossTrack) / seeds.size();
+    }
+    return score;
+}
+
+TuneResult tune(LabDrive& lab, const GridTuning& start, const std::vector<unsigned>& seeds,
+                uint16_t stepMs, const std::function<void(const TuneResult&)>& progress) {
+    TuneResult result;
+    result.best = start;
+    result.startScore = result.bestScore = scoreTuning(lab, toTuning(start), seeds, stepMs);
+    result.evaluations = 1;
+    progress(result);
+    for (const int stride : {4, 2, 1}) {
+        bool improved = true;
+        while (improved) {
+            improved = false;
+            for (int slider = 0; slider < 5; ++slider) {
+                for (const int direction : {1, -1}) {
+                    GridTuning candidate = result.best;
+                    candidate.steps[slider] += direction * stride;
+                    if (std::abs(candidate.steps[slider]) > maxSteps) continue;
+                    const Score score = scoreTuning(lab, toTuning(candidate), seeds, stepMs);
+                    ++result.evaluations;
+                    if (score.value < result.bestScore.value) {
+                        result.best = candidate;
+                        result.bestScore = score;
+                        improved = true;
+                        progress(result);
+                    }
+                }
+            }
+        }
+    }
+    return result;
+}

@@ -1,0 +1,139 @@
+// roadsim-lab: evaluates and tunes the autopilot on a course, headlessly and faster than real time.
+#include "CourseMap.h"
+#include "LabDrive.h"
+#include "LabOptions.h"
+#include "Tuner.h"
+
+#include <chrono>
+#include <cstdio>
+#include <fstream>
+#include <iostream>
+#include <sstream>
+
+namespace {
+
+void printLap(int number, const LapFigures& lap) {
+    std::printf(
+        "lap %d: %.2f s, %d obstacles hit, %d frames in collision, cross-track worst %.2f ft rms "
+        "%.2f ft, mean speed %.2f mph\n",
+        number, lap.seconds, lap.obstaclesHit, lap.collisionFrames, lap.worstCrossTrack,
+        lap.rmsCrossTrack, lap.meanSpeed);
+}
+
+bool writeTrace(const std::string& fileName, const std::vector<TraceRow>& trace) {
+    std::ofstream out(fileName);
+    out << "time_s,x_ft,y_ft,heading_rad,speed_mph,steering_deg,waypoint,obstacle_sum,"
+           "cross_track_ft\n";
+    out.precision(17);
+    for (const TraceRow& row : trace)
+        out << row.seconds << ',' << row.x << ',' << row.y << ',' << row.heading << ',' << row.speed
+            << ',' << row.steering << ',' << row.waypointIndex << ',' << row.obstacleSum << ','
+            << row.crossTrack << '\n';
+    return static_cast<bool>(out.flush());
+}
+
+int evaluate(LabDrive& lab, const LabOptions& options) {
+    DriveSettings settings;
+    settings.laps = options.laps;
+    settings.stepMs = static_cast<uint16_t>(options.stepMs);
+    settings.seed = options.seed;
+    settings.recordTrace = !options.csvPath.empty() || !options.mapPath.empty();
+    const auto started = std::chrono::steady_clock::now();
+    const DriveResult result = lab.drive(options.tuning, settings);
+    const double realSeconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+
+    double simulated = 0, worst = 0, speed = 0;
+    int hits = 0, collisionFrames = 0;
+    for (size_t i = 0; i < result.laps.size(); ++i) {
+        const LapFigures& lap = result.laps[i];
+        printLap(static_cast<int>(i + 1), lap);
+        simulated += lap.seconds;
+        hits += lap.obstaclesHit;
+        collisionFrames += lap.collisionFrames;
+        worst = std::max(worst, lap.worstCrossTrack);
+        speed += lap.meanSpeed;
+    }
+    const size_t done = result.laps.size();
+    std::printf(
+        "summary: %zu of %d laps, mean lap %.2f s, %d obstacles hit, %d frames in "
+        "collision, worst cross-track %.2f ft, mean speed %.2f mph\n",
+        done, options.laps, done ? simulated / done : 0.0, hits, collisionFrames, worst,
+        done ? speed / done : 0.0);
+    std::printf("simulated %.1f s in %.3f s of real time (%.0f times real time)\n", simulated,
+                realSeconds, realSeconds > 0 ? simulated / realSeconds : 0.0);
+
+    if (!options.csvPath.empty() && !writeTrace(options.csvPath, result.trace)) {
+        std::cerr << "roadsim-lab: cannot write " << options.csvPath << std::endl;
+        return 1;
+    }
+    if (!options.mapPath.empty() &&
+        !writeCourseMap(options.mapPath, lab.getCourse(), result.trace)) {
+        std::cerr << "roadsim-lab: cannot write " << options.mapPath << std::endl;
+        return 1;
+    }
+    if (!result.finished) {
+        std::cerr << "roadsim-lab: lap " << done + 1
+                  << " did not finish within the time limit: the car strays or circles"
+                  << std::endl;
+        return 3;
+    }
+    return 0;
+}
+
+void printScore(const char* label, const Tuning& tuning, const Score& score) {
+    std::printf(
+        "%-8s heading %.2f track %.2f path %.2f threshold %.2f avoid %.2f: score %.2f, "
+        "mean lap %.2f s, %.2f hits, rms cross-track %.2f ft%s\n",
+        label, tuning.heading, tuning.track, tuning.path, tuning.threshold, tuning.avoid,
+        score.value, score.meanLapSeconds, score.meanHits, score.meanRmsCrossTrack,
+        score.finished ? "" : " (a lap did not finish)");
+}
+
+int runTuner(LabDrive& lab, const LabOptions& options) {
+    std::vector<unsigned> seeds;
+    for (unsigned i = 0; i < 4; ++i) seeds.push_back(options.seed + i);
+    const auto started = std::chrono::steady_clock::now();
+    const TuneResult result =
+        tune(lab, toGrid(options.tuning), seeds, static_cast<uint16_t>(options.stepMs),
+             [&](const TuneResult& progress) {
+                 std::fprintf(stderr, "tuning: %d drives of %zu seeds, best score %.2f (%s)\n",
+                              progress.evaluations, seeds.size(), progress.bestScore.value,
+                              keyPresses(progress.best).c_str());
+             });
+    const double realSeconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+    const Score defaults = scoreTuning(lab, Tuning(), seeds, static_cast<uint16_t>(options.stepMs));
+    printScore("defaults", Tuning(), defaults);
+    printScore("best", toTuning(result.best), result.bestScore);
+    std::printf("keys on the control screen from the defaults: %s\n",
+                keyPresses(result.best).c_str());
+    std::printf("tuned in %.1f s of real time, %d evaluations of %zu laps\n", realSeconds,
+                result.evaluations, seeds.size());
+    return result.bestScore.finished ? 0 : 3;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    LabOptions options;
+    std::string error;
+    if (!parseLabOptions(std::vector<std::string>(argv + 1, argv + argc), options, error)) {
+        std::cerr << "roadsim-lab: " << error << "\n" << labUsage;
+        return 2;
+    }
+    if (options.help) {
+        std::cout << labUsage;
+        return 0;
+    }
+    std::ifstream file(options.coursePath);
+    if (!file) {
+        std::cerr << "roadsim-lab: cannot open " << options.coursePath << std::endl;
+        return 1;
+    }
+    std::ostringstream text;
+    text << file.rdbuf();
+    LabDrive lab(text.str(), options.coursePath);
+    if (!lab.valid()) return 1;
+    return options.tune ? runTuner(lab, options) : evaluate(lab, options);
+}

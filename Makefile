@@ -3,7 +3,7 @@ BUILD ?= build
 JOBS ?= $(shell nproc)
 ARGS ?=
 
-.PHONY: all deps configure build test run data bench asan tsan format clean
+.PHONY: all deps configure build test run data bench fuzz asan tsan format clean
 
 all: build
 
@@ -31,6 +31,16 @@ bench: build
 	@$(BUILD)/bench/frame_bench --benchmark_min_time=0.2
 	@bench/program-fps.sh $(BUILD)
 
+# The course reader's fuzzer, for FUZZ_SECONDS (a minute by default), from the seed corpus.
+FUZZ_SECONDS ?= 60
+fuzz: deps
+	@CXX=clang++ cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DROADSIM_FUZZ=ON \
+		-DBUILD_TESTING=OFF -DROADSIM_SANITIZE=address,undefined >/dev/null
+	@cmake --build build-fuzz -j $(JOBS) --target course_fuzzer -- --no-print-directory -s
+	@mkdir -p build-fuzz/corpus
+	@build-fuzz/tests/fuzz/course_fuzzer -max_total_time=$(FUZZ_SECONDS) -rss_limit_mb=2048 \
+		-timeout=10 -print_final_stats=1 build-fuzz/corpus tests/fuzz/corpus 2>&1 | tail -12
+
 # Sanitizer builds of the whole suite, each in a tree of its own.
 asan: deps
 	@cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DROADSIM_SANITIZE=address,undefined >/dev/null
@@ -46,4 +56,4 @@ format:
 	@clang-format -i $$(git ls-files '*.cpp' '*.h')
 
 clean:
-	@rm -rf $(BUILD) build-asan build-tsan
+	@rm -rf $(BUILD) build-asan build-tsan build-fuzz

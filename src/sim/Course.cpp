@@ -61,6 +61,7 @@ bool Course::read(std::istream& in, unsigned seed, const std::string& source) {
 
     // The caller has read the leading number; a stream failed already means no usable file.
     if (!in) {
+        name.clear();
         waypoints.clear();
         markers.clear();
         obstacles.clear();
@@ -99,12 +100,22 @@ bool Course::read(std::istream& in, unsigned seed, const std::string& source) {
 
     int32_t groups = 0;
     if (!(in >> groups)) return fail("the obstacle group count");
+    bool capped = false;
     for (int32_t g = 0; g < groups; ++g) {
         int32_t obstacleCount = 0, xmin = 0, ymin = 0, xmax = 0, ymax = 0;
         double strength = 0;
         if (!(in >> obstacleCount >> strength >> xmin >> ymin >> xmax >> ymax))
             return fail("obstacle group " + std::to_string(g + 1));
         for (int32_t k = 0; k < obstacleCount; ++k) {
+            if (obstacles.size() == maxObstacles) {
+                // A few bytes of file must not ask for gigabytes of obstacles.
+                if (!capped)
+                    std::cerr << source << ": more than " << maxObstacles
+                              << " obstacles; obstacle group " << g + 1
+                              << " and the groups after it are not placed in full" << std::endl;
+                capped = true;
+                break;
+            }
             const double x = scatter(xmin, xmax);
             const double y = scatter(ymin, ymax);
             const double value = strength >= 0 ? strength : (std::rand() % 1010) / 1000.0;

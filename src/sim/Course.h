@@ -14,6 +14,9 @@
 
 class Course {
   public:
+    // The most obstacles a course places, whatever its groups ask for.
+    static constexpr size_t maxObstacles = 1000000;
+
     // Collisions hand their dirt to particles.
     explicit Course(ParticleList& particles);
     Course(const Course&) = delete;

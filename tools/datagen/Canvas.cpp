@@ -5,6 +5,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <fstream>
+#include <vector>
 
 namespace {
 
@@ -76,6 +78,56 @@ void Canvas::centredText(int centreX, int y, const std::string& s, Rgb c, Rgb sh
     shadowedText(centreX - 4 * static_cast<int>(s.size()), y, s, c, shadow);
 }
 
+namespace {
+
+void put16(std::vector<std::uint8_t>& out, std::uint32_t v) {
+    out.push_back(static_cast<std::uint8_t>(v));
+    out.push_back(static_cast<std::uint8_t>(v >> 8));
+}
+
+void put32(std::vector<std::uint8_t>& out, std::uint32_t v) {
+    put16(out, v & 0xFFFF);
+    put16(out, v >> 16);
+}
+
+}  // namespace
+
+// The display is 5-6-5, so the bitmaps are too: the program then blits them without converting
+// every pixel of every frame, and what the file holds is exactly what the screen shows.
 bool Canvas::save(const std::string& path) const {
-    return valid() && SDL_SaveBMP(surface_.get(), path.c_str()) == 0;
+    if (!valid()) return false;
+    const std::uint32_t rowBytes = (2 * width_ + 3) & ~3u;
+    const std::uint32_t dataOffset = 14 + 40 + 12;
+    const std::uint32_t imageBytes = rowBytes * height_;
+    std::vector<std::uint8_t> out;
+    out.reserve(dataOffset + imageBytes);
+    out.push_back('B');
+    out.push_back('M');
+    put32(out, dataOffset + imageBytes);
+    put32(out, 0);
+    put32(out, dataOffset);
+    put32(out, 40);
+    put32(out, width_);
+    put32(out, height_);
+    put16(out, 1);
+    put16(out, 16);
+    put32(out, 3);  // bit fields: the three masks follow the header
+    put32(out, imageBytes);
+    put32(out, 2835);  // 72 dots per inch
+    put32(out, 2835);
+    put32(out, 0);
+    put32(out, 0);
+    put32(out, 0xF800);
+    put32(out, 0x07E0);
+    put32(out, 0x001F);
+    for (int y = height_ - 1; y >= 0; --y) {
+        for (int x = 0; x < width_; ++x) {
+            const Rgb c = get(x, y);
+            put16(out, (c.r >> 3) << 11 | (c.g >> 2) << 5 | c.b >> 3);
+        }
+        for (std::uint32_t pad = 2 * width_; pad < rowBytes; ++pad) out.push_back(0);
+    }
+    std::ofstream file(path, std::ios::binary);
+    file.write(reinterpret_cast<const char*>(out.data()), static_cast<std::streamsize>(out.size()));
+    return static_cast<bool>(file);
 }

@@ -3,7 +3,7 @@ BUILD ?= build
 JOBS ?= $(shell nproc)
 ARGS ?=
 
-.PHONY: all deps configure build test run data bench fuzz asan tsan format clean
+.PHONY: all deps configure build test run data bench fuzz soak soak-short asan tsan format clean
 
 all: build
 
@@ -40,6 +40,13 @@ fuzz: deps
 	@mkdir -p build-fuzz/corpus
 	@build-fuzz/tests/fuzz/course_fuzzer -max_total_time=$(FUZZ_SECONDS) -rss_limit_mb=2048 \
 		-timeout=10 -print_final_stats=1 build-fuzz/corpus tests/fuzz/corpus 2>&1 | tail -12
+
+# The program under Xvfb for minutes: Enter/Escape cycles, random keys, random closes, hostile data.
+soak: build
+	@tests/soak/soak.sh $(BUILD)
+
+soak-short: build
+	@tests/soak/soak.sh $(BUILD) short
 
 # Sanitizer builds of the whole suite, each in a tree of its own.
 asan: deps

@@ -10,7 +10,8 @@ work=$(mktemp -d)
 trap 'kill $xvfb 2>/dev/null || true; rm -rf "$work"' EXIT
 
 display=:$((90 + RANDOM % 800))
-Xvfb "$display" -screen 0 800x600x16 -nolisten tcp >/dev/null 2>&1 &
+# No reset when the last client leaves: a new client would be hung up on while the server resets.
+Xvfb "$display" -screen 0 800x600x16 -nolisten tcp -noreset >/dev/null 2>&1 &
 xvfb=$!
 for _ in $(seq 100); do xdpyinfo -display "$display" >/dev/null 2>&1 && break; sleep 0.05; done
 export DISPLAY=$display SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE=$work/audio.raw

@@ -81,6 +81,7 @@ int main(int argc, char** argv) {
         return 1;
     }
     std::atexit(SDL_Quit);
+    releaseTermination();
 
     // Without SDL_ANYFORMAT a display of another depth gets an emulated 16-bit surface, which the
     // 16-bit pixel routines need.

@@ -59,6 +59,12 @@ tsan: deps
 	@cmake --build build-tsan -j $(JOBS) -- --no-print-directory -s
 	@cd build-tsan && ctest --output-on-failure -j $(JOBS)
 
+# The README's two pictures, taken by the end-to-end suite from the real program with data/.
+screenshots: build
+	@rm -f $(BUILD)/screenshots/control.png $(BUILD)/screenshots/drive.png
+	@cd $(BUILD) && ctest -R '^ReadmeScreenshots\.' --output-on-failure
+	@mkdir -p docs && cp $(BUILD)/screenshots/control.png $(BUILD)/screenshots/drive.png docs/
+
 format:
 	@clang-format -i $$(git ls-files '*.cpp' '*.h')
 

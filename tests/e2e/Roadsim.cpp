@@ -1,0 +1,151 @@
+// Starting the program with the environment of the tests and reading what it leaves behind.
+#include "Roadsim.h"
+
+#include <dirent.h>
+#include <signal.h>
+
+#include <fstream>
+#include <memory>
+#include <sstream>
+
+namespace {
+
+std::string readFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+std::vector<std::string> splitLines(const std::string& text) {
+    std::vector<std::string> lines;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);) lines.push_back(line);
+    return lines;
+}
+
+struct DirCloser {
+    void operator()(DIR* dir) const { closedir(dir); }
+};
+using Dir = std::unique_ptr<DIR, DirCloser>;
+
+std::vector<std::string> entries(const std::string& path) {
+    std::vector<std::string> names;
+    const Dir dir(opendir(path.c_str()));
+    if (!dir) return names;
+    while (const dirent* entry = readdir(dir.get())) {
+        const std::string name = entry->d_name;
+        if (name != "." && name != "..") names.push_back(name);
+    }
+    return names;
+}
+
+}  // namespace
+
+bool builtWith(const std::string& sanitizer) {
+    return std::string(ROADSIM_SANITIZE).find(sanitizer) != std::string::npos;
+}
+
+Roadsim::Roadsim(const std::string& workDirectory, const std::string& run,
+                 const std::string& display, const LaunchOptions& options)
+    : directory(workDirectory),
+      runName(run),
+      outPath(workDirectory + "/" + run + ".out"),
+      errPath(workDirectory + "/" + run + ".err"),
+      audioPath(options.audioFile.empty() ? workDirectory + "/" + run + ".raw" : options.audioFile),
+      framesPath(workDirectory + "/" + run + ".frames"),
+      child() {
+    const std::string logBase = workDirectory + "/" + run;
+    const std::string suppressions = E2E_SOURCE_DIR;
+    SpawnSpec spec;
+    spec.program = ROADSIM_PROGRAM;
+    spec.arguments.push_back(options.programName);
+    spec.arguments.insert(spec.arguments.end(), options.arguments.begin(), options.arguments.end());
+    spec.environment = baseEnvironment();
+    spec.environment.insert(
+        spec.environment.end(),
+        {"DISPLAY=" + display,
+         // Named, so that SDL never falls back to another video driver without a display.
+         "SDL_VIDEODRIVER=x11", "SDL_AUDIODRIVER=disk", "SDL_DISKAUDIOFILE=" + audioPath,
+         // Whole stacks through the libraries, which lack frame pointers, for precise
+         // suppressions; the probe library is preloaded ahead of the runtime, which is harmless.
+         "ASAN_OPTIONS=log_path=" + logBase +
+             ".asan:halt_on_error=1:fast_unwind_on_malloc=0:verify_asan_link_order=0",
+         "LSAN_OPTIONS=suppressions=" + suppressions + "/lsan.supp:print_suppressions=0",
+         "UBSAN_OPTIONS=log_path=" + logBase + ".ubsan:halt_on_error=1:print_stacktrace=1",
+         // Every race of a run is reported, and any report makes the exit status 66.
+         "TSAN_OPTIONS=log_path=" + logBase + ".tsan:suppressions=" + suppressions +
+             "/tsan.supp:halt_on_error=0:exitcode=66:print_suppressions=0"});
+    if (options.countFrames) {
+        spec.environment.push_back(std::string("LD_PRELOAD=") + ROADSIM_FRAME_PROBE);
+        spec.environment.push_back("ROADSIM_FRAME_COUNT_FILE=" + framesPath);
+    }
+    spec.workingDirectory =
+        options.workingDirectory.empty() ? workDirectory : options.workingDirectory;
+    spec.outputPath = outPath;
+    spec.errorPath = errPath;
+    child = ChildProcess(spec);
+}
+
+std::string Roadsim::output() const {
+    return readFile(outPath);
+}
+
+std::string Roadsim::errors() const {
+    return readFile(errPath);
+}
+
+std::vector<std::string> Roadsim::outputLines() const {
+    return splitLines(output());
+}
+
+std::vector<std::string> Roadsim::errorLines() const {
+    return splitLines(errors());
+}
+
+std::optional<int> Roadsim::terminate(std::chrono::milliseconds timeout) {
+    child.signal(SIGTERM);
+    return child.waitForExit(timeout);
+}
+
+int Roadsim::threadCount() const {
+    if (!child.started()) return -1;
+    const Dir dir(opendir(("/proc/" + std::to_string(child.id()) + "/task").c_str()));
+    if (!dir) return -1;
+    int count = 0;
+    while (const dirent* entry = readdir(dir.get())) count += entry->d_name[0] != '.' ? 1 : 0;
+    return count;
+}
+
+long Roadsim::cpuTicks() const {
+    const std::string stat = readFile("/proc/" + std::to_string(child.id()) + "/stat");
+    // The command name may hold blanks; the fields after it start with the state (field 3).
+    const size_t end = stat.rfind(')');
+    if (end == std::string::npos) return -1;
+    std::istringstream fields(stat.substr(end + 1));
+    std::string field;
+    long utime = 0, stime = 0;
+    for (int number = 3; number <= 15 && fields >> field; ++number) {
+        if (number == 14) utime = std::stol(field);
+        if (number == 15) stime = std::stol(field);
+    }
+    return utime + stime;
+}
+
+long Roadsim::framesPresented() const {
+    std::istringstream in(readFile(framesPath));
+    long frames = 0;
+    in >> frames;
+    return frames;
+}
+
+std::string Roadsim::sanitizerReports() const {
+    std::string reports;
+    for (const std::string& name : entries(directory)) {
+        for (const char* kind : {".asan.", ".ubsan.", ".tsan."}) {
+            if (name.rfind(runName + kind, 0) == 0)
+                reports += "==== " + name + "\n" + readFile(directory + "/" + name);
+        }
+    }
+    return reports;
+}

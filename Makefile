@@ -3,7 +3,7 @@ BUILD ?= build
 JOBS ?= $(shell nproc)
 ARGS ?=
 
-.PHONY: all deps configure build test run data bench fuzz soak soak-short asan tsan format clean
+.PHONY: all deps configure build test run data bench fuzz soak soak-short asan tsan screenshots format clean
 
 all: build
 
@@ -64,6 +64,8 @@ screenshots: build
 	@rm -f $(BUILD)/screenshots/control.png $(BUILD)/screenshots/drive.png
 	@cd $(BUILD) && ctest -R '^ReadmeScreenshots\.' --output-on-failure
 	@mkdir -p docs && cp $(BUILD)/screenshots/control.png $(BUILD)/screenshots/drive.png docs/
+	@$(BUILD)/roadsim-lab data/courses.txt --map $(BUILD)/screenshots/map.bmp >/dev/null
+	@convert $(BUILD)/screenshots/map.bmp docs/map.png
 
 format:
 	@clang-format -i $$(git ls-files '*.cpp' '*.h')

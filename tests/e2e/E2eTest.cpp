@@ -78,14 +78,14 @@ bool E2eTest::waitUntil(std::chrono::milliseconds timeout, const std::function<b
 }
 
 ChildProcess E2eTest::startTyping(const std::vector<std::string>& keys, int delayMs) const {
-    SpawnSpec spec;
-    spec.program = "/usr/bin/xdotool";
-    spec.arguments = {"xdotool", "key", "--delay", std::to_string(delayMs)};
-    spec.arguments.insert(spec.arguments.end(), keys.begin(), keys.end());
-    spec.environment = baseEnvironment();
-    spec.environment.push_back("DISPLAY=" + server->display());
-    spec.errorPath = workDir + "/xdotool.err";
-    return ChildProcess(spec);
+    LaunchOptions launch;
+    launch.program = "/usr/bin/xdotool";
+    launch.arguments = {"xdotool", "key", "--delay", std::to_string(delayMs)};
+    launch.arguments.insert(launch.arguments.end(), keys.begin(), keys.end());
+    launch.environment = baseEnvironment();
+    launch.environment.push_back("DISPLAY=" + server->display());
+    launch.errorPath = workDir + "/xdotool.err";
+    return ChildProcess(launch);
 }
 
 void E2eTest::type(const std::vector<std::string>& keys, int delayMs) {

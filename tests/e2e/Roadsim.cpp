@@ -57,13 +57,13 @@ Roadsim::Roadsim(const std::string& workDirectory, const std::string& run,
       child() {
     const std::string logBase = workDirectory + "/" + run;
     const std::string suppressions = E2E_SOURCE_DIR;
-    SpawnSpec spec;
-    spec.program = ROADSIM_PROGRAM;
-    spec.arguments.push_back(options.programName);
-    spec.arguments.insert(spec.arguments.end(), options.arguments.begin(), options.arguments.end());
-    spec.environment = baseEnvironment();
-    spec.environment.insert(
-        spec.environment.end(),
+    LaunchOptions launch;
+    launch.program = ROADSIM_PROGRAM;
+    launch.arguments.push_back(options.programName);
+    launch.arguments.insert(launch.arguments.end(), options.arguments.begin(), options.arguments.end());
+    launch.environment = baseEnvironment();
+    launch.environment.insert(
+        launch.environment.end(),
         {"DISPLAY=" + display,
          // Named, so that SDL never falls back to another video driver without a display.
          "SDL_VIDEODRIVER=x11", "SDL_AUDIODRIVER=disk", "SDL_DISKAUDIOFILE=" + audioPath,
@@ -77,14 +77,14 @@ Roadsim::Roadsim(const std::string& workDirectory, const std::string& run,
          "TSAN_OPTIONS=log_path=" + logBase + ".tsan:suppressions=" + suppressions +
              "/tsan.supp:halt_on_error=0:exitcode=66:print_suppressions=0"});
     if (options.countFrames) {
-        spec.environment.push_back(std::string("LD_PRELOAD=") + ROADSIM_FRAME_PROBE);
-        spec.environment.push_back("ROADSIM_FRAME_COUNT_FILE=" + framesPath);
+        launch.environment.push_back(std::string("LD_PRELOAD=") + ROADSIM_FRAME_PROBE);
+        launch.environment.push_back("ROADSIM_FRAME_COUNT_FILE=" + framesPath);
     }
-    spec.workingDirectory =
+    launch.workingDirectory =
         options.workingDirectory.empty() ? workDirectory : options.workingDirectory;
-    spec.outputPath = outPath;
-    spec.errorPath = errPath;
-    child = ChildProcess(spec);
+    launch.outputPath = outPath;
+    launch.errorPath = errPath;
+    child = ChildProcess(launch);
 }
 
 std::string Roadsim::output() const {

@@ -90,17 +90,17 @@ void XServer::Closer::operator()(_XDisplay* display) const {
 XServer::XServer(int depth, const std::string& logPath, std::chrono::milliseconds timeout)
     : screenDepth(depth) {
     Pipe ready;
-    SpawnSpec spec;
-    spec.program = "/usr/bin/Xvfb";
+    LaunchOptions launch;
+    launch.program = "/usr/bin/Xvfb";
     // -noreset: without it the server resets whenever its last client leaves, and a client that
     // connects during the reset is refused.
-    spec.arguments = {
+    launch.arguments = {
         "Xvfb",      "-displayfd", "3",       "-noreset", "-br",
         "-nolisten", "tcp",        "-screen", "0",        "800x600x" + std::to_string(depth)};
-    spec.environment = baseEnvironment();
-    spec.errorPath = logPath;
-    spec.inheritedFd = ready.writeEnd();
-    server = ChildProcess(spec);
+    launch.environment = baseEnvironment();
+    launch.errorPath = logPath;
+    launch.inheritedFd = ready.writeEnd();
+    server = ChildProcess(launch);
     ready.closeWriteEnd();
     if (!server.started()) return;
     const std::string number = readDisplayNumber(ready.readEnd(), timeout);

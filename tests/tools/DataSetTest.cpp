@@ -210,12 +210,12 @@ TEST(Bitmaps, GaugeFaceLiesUnderTheNeedleAndIsLightEnoughForABlackNeedle) {
 }
 
 struct Wav {
-    SDL_AudioSpec spec{};
+    SDL_AudioSpec format{};
     Uint8* buffer = nullptr;
     Uint32 length = 0;
 
     explicit Wav(const std::string& name) {
-        if (!SDL_LoadWAV(dataFile(name).string().c_str(), &spec, &buffer, &length))
+        if (!SDL_LoadWAV(dataFile(name).string().c_str(), &format, &buffer, &length))
             buffer = nullptr;
     }
     ~Wav() {
@@ -255,9 +255,9 @@ TEST(Sounds, AreMono16BitAt22050HzWithTheirLengthAndLoudness) {
     for (const SoundShape& s : shapes) {
         const Wav wav(s.name);
         ASSERT_NE(wav.buffer, nullptr) << s.name << ": " << SDL_GetError();
-        EXPECT_EQ(wav.spec.freq, 22050) << s.name;
-        EXPECT_EQ(wav.spec.format, AUDIO_S16LSB) << s.name;
-        EXPECT_EQ(wav.spec.channels, 1) << s.name;
+        EXPECT_EQ(wav.format.freq, 22050) << s.name;
+        EXPECT_EQ(wav.format.format, AUDIO_S16LSB) << s.name;
+        EXPECT_EQ(wav.format.channels, 1) << s.name;
         const std::vector<int> samples = wav.samples();
         const double seconds = samples.size() / 22050.0;
         EXPECT_GE(seconds, s.minSeconds) << s.name;

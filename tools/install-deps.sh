@@ -3,7 +3,8 @@
 set -euo pipefail
 
 packages=(cmake g++ make pkg-config libsdl1.2-dev libsdl-mixer1.2-dev libsdl-gfx1.2-dev libx11-dev
-          libgtest-dev libbenchmark-dev xvfb xdotool imagemagick x11-apps clang libclang-rt-14-dev)
+          libgtest-dev libbenchmark-dev xvfb xdotool imagemagick x11-apps x11-utils clang
+          libclang-rt-14-dev)
 
 missing=()
 for p in "${packages[@]}"; do

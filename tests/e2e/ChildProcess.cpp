@@ -29,16 +29,16 @@ int decode(int rawStatus) {
 
 }  // namespace
 
-ChildProcess::ChildProcess(const LaunchOptions& launch) {
+ChildProcess::ChildProcess(const ProcessRequest& request) {
     // Everything the child needs is prepared before the fork: after it only async-signal-safe
     // calls.
-    std::vector<char*> argv = pointers(launch.arguments);
-    std::vector<char*> envp = pointers(launch.environment);
+    std::vector<char*> argv = pointers(request.arguments);
+    std::vector<char*> envp = pointers(request.environment);
     const char* const devNull = "/dev/null";
-    const char* const out = launch.outputPath.empty() ? devNull : launch.outputPath.c_str();
-    const char* const err = launch.errorPath.empty() ? devNull : launch.errorPath.c_str();
+    const char* const out = request.outputPath.empty() ? devNull : request.outputPath.c_str();
+    const char* const err = request.errorPath.empty() ? devNull : request.errorPath.c_str();
     const char* const directory =
-        launch.workingDirectory.empty() ? nullptr : launch.workingDirectory.c_str();
+        request.workingDirectory.empty() ? nullptr : request.workingDirectory.c_str();
     const pid_t parent = getpid();
 
     const pid_t child = fork();
@@ -51,13 +51,13 @@ ChildProcess::ChildProcess(const LaunchOptions& launch) {
         const int errFd = open(err, O_WRONLY | O_CREAT | O_TRUNC, 0644);
         if (in < 0 || outFd < 0 || errFd < 0) _exit(127);
         if (dup2(in, 0) < 0 || dup2(outFd, 1) < 0 || dup2(errFd, 2) < 0) _exit(127);
-        if (launch.inheritedFd == 3) {
+        if (request.inheritedFd == 3) {
             fcntl(3, F_SETFD, 0);
-        } else if (launch.inheritedFd >= 0 && dup2(launch.inheritedFd, 3) < 0) {
+        } else if (request.inheritedFd >= 0 && dup2(request.inheritedFd, 3) < 0) {
             _exit(127);
         }
         if (directory != nullptr && chdir(directory) != 0) _exit(127);
-        execve(launch.program.c_str(), argv.data(), envp.data());
+        execve(request.program.c_str(), argv.data(), envp.data());
         _exit(127);
     }
     pid = child;
@@ -122,8 +122,8 @@ std::vector<std::string> baseEnvironment() {
     return environment;
 }
 
-std::optional<int> runToEnd(const LaunchOptions& launch, std::chrono::milliseconds timeout) {
-    ChildProcess child(launch);
+std::optional<int> runToEnd(const ProcessRequest& request, std::chrono::milliseconds timeout) {
+    ChildProcess child(request);
     if (!child.started()) return std::nullopt;
     return child.waitForExit(timeout);
 }

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-struct LaunchOptions {
+struct ProcessRequest {
     std::string program;                   // path of the executable
     std::vector<std::string> arguments;    // the whole argument vector, argv[0] included
     std::vector<std::string> environment;  // NAME=value entries; nothing else is inherited
@@ -22,7 +22,7 @@ class ChildProcess {
   public:
     ChildProcess() = default;
     // On failure to start, started() is false.
-    explicit ChildProcess(const LaunchOptions& launch);
+    explicit ChildProcess(const ProcessRequest& request);
     // A child still running is killed and reaped, so that no test leaves a process behind.
     ~ChildProcess();
     ChildProcess(ChildProcess&& other) noexcept;
@@ -49,4 +49,4 @@ class ChildProcess {
 // PATH, HOME and LANG of the test process: all that a child inherits.
 std::vector<std::string> baseEnvironment();
 // Runs a program to its end within the timeout; nothing when it could not start or did not end.
-std::optional<int> runToEnd(const LaunchOptions& launch, std::chrono::milliseconds timeout);
+std::optional<int> runToEnd(const ProcessRequest& request, std::chrono::milliseconds timeout);

@@ -78,14 +78,14 @@ bool E2eTest::waitUntil(std::chrono::milliseconds timeout, const std::function<b
 }
 
 ChildProcess E2eTest::startTyping(const std::vector<std::string>& keys, int delayMs) const {
-    LaunchOptions launch;
-    launch.program = "/usr/bin/xdotool";
-    launch.arguments = {"xdotool", "key", "--delay", std::to_string(delayMs)};
-    launch.arguments.insert(launch.arguments.end(), keys.begin(), keys.end());
-    launch.environment = baseEnvironment();
-    launch.environment.push_back("DISPLAY=" + server->display());
-    launch.errorPath = workDir + "/xdotool.err";
-    return ChildProcess(launch);
+    ProcessRequest request;
+    request.program = "/usr/bin/xdotool";
+    request.arguments = {"xdotool", "key", "--delay", std::to_string(delayMs)};
+    request.arguments.insert(request.arguments.end(), keys.begin(), keys.end());
+    request.environment = baseEnvironment();
+    request.environment.push_back("DISPLAY=" + server->display());
+    request.errorPath = workDir + "/xdotool.err";
+    return ChildProcess(request);
 }
 
 void E2eTest::type(const std::vector<std::string>& keys, int delayMs) {

@@ -57,13 +57,14 @@ Roadsim::Roadsim(const std::string& workDirectory, const std::string& run,
       child() {
     const std::string logBase = workDirectory + "/" + run;
     const std::string suppressions = E2E_SOURCE_DIR;
-    LaunchOptions launch;
-    launch.program = ROADSIM_PROGRAM;
-    launch.arguments.push_back(options.programName);
-    launch.arguments.insert(launch.arguments.end(), options.arguments.begin(), options.arguments.end());
-    launch.environment = baseEnvironment();
-    launch.environment.insert(
-        launch.environment.end(),
+    ProcessRequest request;
+    request.program = ROADSIM_PROGRAM;
+    request.arguments.push_back(options.programName);
+    request.arguments.insert(request.arguments.end(), options.arguments.begin(),
+                             options.arguments.end());
+    request.environment = baseEnvironment();
+    request.environment.insert(
+        request.environment.end(),
         {"DISPLAY=" + display,
          // Named, so that SDL never falls back to another video driver without a display.
          "SDL_VIDEODRIVER=x11", "SDL_AUDIODRIVER=disk", "SDL_DISKAUDIOFILE=" + audioPath,
@@ -77,14 +78,14 @@ Roadsim::Roadsim(const std::string& workDirectory, const std::string& run,
          "TSAN_OPTIONS=log_path=" + logBase + ".tsan:suppressions=" + suppressions +
              "/tsan.supp:halt_on_error=0:exitcode=66:print_suppressions=0"});
     if (options.countFrames) {
-        launch.environment.push_back(std::string("LD_PRELOAD=") + ROADSIM_FRAME_PROBE);
-        launch.environment.push_back("ROADSIM_FRAME_COUNT_FILE=" + framesPath);
+        request.environment.push_back(std::string("LD_PRELOAD=") + ROADSIM_FRAME_PROBE);
+        request.environment.push_back("ROADSIM_FRAME_COUNT_FILE=" + framesPath);
     }
-    launch.workingDirectory =
+    request.workingDirectory =
         options.workingDirectory.empty() ? workDirectory : options.workingDirectory;
-    launch.outputPath = outPath;
-    launch.errorPath = errPath;
-    child = ChildProcess(launch);
+    request.outputPath = outPath;
+    request.errorPath = errPath;
+    child = ChildProcess(request);
 }
 
 std::string Roadsim::output() const {

@@ -77,7 +77,7 @@ bool Screenshot::savePng(const std::string& path) const {
         }
         if (!out) return false;
     }
-    LaunchOptions convert;
+    ProcessRequest convert;
     convert.program = "/usr/bin/convert";
     convert.arguments = {"convert", raw, "png:" + path};
     convert.environment = baseEnvironment();

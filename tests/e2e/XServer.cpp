@@ -90,17 +90,17 @@ void XServer::Closer::operator()(_XDisplay* display) const {
 XServer::XServer(int depth, const std::string& logPath, std::chrono::milliseconds timeout)
     : screenDepth(depth) {
     Pipe ready;
-    LaunchOptions launch;
-    launch.program = "/usr/bin/Xvfb";
+    ProcessRequest request;
+    request.program = "/usr/bin/Xvfb";
     // -noreset: without it the server resets whenever its last client leaves, and a client that
     // connects during the reset is refused.
-    launch.arguments = {
+    request.arguments = {
         "Xvfb",      "-displayfd", "3",       "-noreset", "-br",
         "-nolisten", "tcp",        "-screen", "0",        "800x600x" + std::to_string(depth)};
-    launch.environment = baseEnvironment();
-    launch.errorPath = logPath;
-    launch.inheritedFd = ready.writeEnd();
-    server = ChildProcess(launch);
+    request.environment = baseEnvironment();
+    request.errorPath = logPath;
+    request.inheritedFd = ready.writeEnd();
+    server = ChildProcess(request);
     ready.closeWriteEnd();
     if (!server.started()) return;
     const std::string number = readDisplayNumber(ready.readEnd(), timeout);

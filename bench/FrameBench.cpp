@@ -32,10 +32,6 @@ void operator delete(void* p, std::size_t) noexcept {
 
 namespace {
 
-SurfacePtr makeScreen() {
-    return SurfacePtr(SDL_CreateRGBSurface(SDL_SWSURFACE, 800, 600, 16, 0xF800, 0x07E0, 0x001F, 0));
-}
-
 // The simulation objects with the shipped sprites, loaded once and quietly.
 struct World {
     World() {
@@ -48,7 +44,7 @@ struct World {
     ParticleList particles;
     Course course{particles};
     std::unique_ptr<Car> car;
-    SurfacePtr screen = makeScreen();
+    SurfacePtr screen = makeDisplaySurface();
 };
 
 World& world() {

@@ -4,6 +4,10 @@
 #include <iostream>
 #include <utility>
 
+SurfacePtr makeDisplaySurface() {
+    return SurfacePtr(SDL_CreateRGBSurface(SDL_SWSURFACE, 800, 600, 16, 0xF800, 0x07E0, 0x001F, 0));
+}
+
 SurfacePtr loadBitmap(const std::string& fileName) {
     SurfacePtr surface(SDL_LoadBMP_RW(SDL_RWFromFile(fileName.c_str(), "rb"), 1));
     if (!surface) std::cerr << "Cannot find " << fileName << std::endl;

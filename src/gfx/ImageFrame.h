@@ -12,6 +12,10 @@ struct SurfaceDeleter {
 };
 using SurfacePtr = std::unique_ptr<SDL_Surface, SurfaceDeleter>;
 
+// An off-screen surface of the display's size and 16-bit 5-6-5 format, for drawing without a
+// window.
+SurfacePtr makeDisplaySurface();
+
 // Loads a BMP as it is; null (and a "Cannot find " line) on failure.
 SurfacePtr loadBitmap(const std::string& fileName);
 

@@ -53,7 +53,7 @@ LabDrive::LabDrive(std::string text, const std::string& sourceName)
       particles(),
       course(particles),
       car(),
-      screen(SDL_CreateRGBSurface(SDL_SWSURFACE, 800, 600, 16, 0xF800, 0x07E0, 0x001F, 0)),
+      screen(makeDisplaySurface()),
       isValid(false) {
     {
         const SilencedOutput quiet;

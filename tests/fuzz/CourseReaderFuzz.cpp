@@ -19,7 +19,7 @@ struct Fixture {
     ParticleList particles;
     Course course{particles};
     Car car;
-    SurfacePtr screen{SDL_CreateRGBSurface(SDL_SWSURFACE, 800, 600, 16, 0xF800, 0x07E0, 0x001F, 0)};
+    SurfacePtr screen = makeDisplaySurface();
 };
 
 }  // namespace

@@ -178,7 +178,7 @@ TEST(LabDrive, ReachesTheSameStateAsTheGamesFramesOfTheSameLength) {
     Car car;
     testing::internal::GetCapturedStdout();
     testing::internal::GetCapturedStderr();
-    SurfacePtr screen(SDL_CreateRGBSurface(SDL_SWSURFACE, 800, 600, 16, 0xF800, 0x07E0, 0x001F, 0));
+    SurfacePtr screen = makeDisplaySurface();
     DriveClock clock(0);
     uint16_t tick = 0;
     for (const TraceRow& row : result.trace) {

@@ -42,27 +42,29 @@ class ProjectTest : public testing::Test {
     SurfacePtr screen = makeSurface565(800, 600, background);
 };
 
+// An obstacle of strength 0.8 at (right, ahead) of a car at the origin looking along +y.
+struct ObstacleCase {
+    double right, ahead;
+    bool hit, drawn;
+    int32_t screenX, screenY;
+    double force;
+};
+const ObstacleCase obstacleCases[] = {
+    {1.35, 15.15, true, true, 404, 549, 0.149475},
+    {-1.35, 15.15, true, true, 395, 549, -0.149475},
+    {0, 15.15, true, true, 400, 549, -0.151859},  // straight ahead counts as left
+    {0, 9.15, true, true, 400, 569, 0},           // too near to push
+    {0, 25.15, false, true, 400, 516, -0.0199958},
+    {0, -3, false, false, 400, 610, 0},
+    {0, 0, false, false, 400, 600, 0},
+    {0, 160, false, false, 400, 66, 0},
+};
+
 TEST_F(ProjectTest, ObstacleCasesAheadBesideAndBehindTheCar) {
-    struct Case {
-        double x, y;
-        bool hit, drawn;
-        int32_t screenX, screenY;
-        double force;
-    };
-    const Case cases[] = {
-        {1.35, 15.15, true, true, 404, 549, 0.149475},
-        {-1.35, 15.15, true, true, 395, 549, -0.149475},
-        {0, 15.15, true, true, 400, 549, -0.151859},  // straight ahead counts as left
-        {0, 9.15, true, true, 400, 569, 0},           // too near to push
-        {0, 25.15, false, true, 400, 516, -0.0199958},
-        {0, -3, false, false, 400, 610, 0},
-        {0, 0, false, false, 400, 600, 0},
-        {0, 160, false, false, 400, 66, 0},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(testing::Message() << "(" << c.x << ", " << c.y << ")");
+    for (const ObstacleCase& c : obstacleCases) {
+        SCOPED_TRACE(testing::Message() << "(" << c.right << ", " << c.ahead << ")");
         SDL_FillRect(screen.get(), nullptr, background);
-        CourseObject object = objectAt(c.x, c.y);
+        CourseObject object = objectAt(c.right, c.ahead);
         EXPECT_NEAR(object.project(screen.get(), 0, 0, 0), c.force, 1e-6);
         EXPECT_EQ(object.isHit(), c.hit);
         EXPECT_EQ(object.screenX, c.screenX);
@@ -211,30 +213,14 @@ DirtDraws dirtDraws(unsigned seed) {
 }
 
 TEST_F(DrawAndSenseTest, ObstacleCasesSumTheirForceAndHitsThrowDirtWhereTheObstacleIs) {
-    struct Case {
-        double r, t;
-        bool hit, drawn;
-        int32_t screenX, screenY;
-        double force;
-    };
-    const Case cases[] = {
-        {1.35, 15.15, true, true, 404, 549, 0.149475},
-        {-1.35, 15.15, true, true, 395, 549, -0.149475},
-        {0, 15.15, true, true, 400, 549, -0.151859},
-        {0, 9.15, true, true, 400, 569, 0},
-        {0, 25.15, false, true, 400, 516, -0.0199958},
-        {0, -3, false, false, 400, 610, 0},
-        {0, 0, false, false, 400, 600, 0},
-        {0, 160, false, false, 400, 66, 0},
-    };
     constexpr unsigned seed = 3;
     ASSERT_GT(dirtDraws(seed).lifetime, 0);
     readObstacleAt(0.8);
-    for (const Case& c : cases) {
-        SCOPED_TRACE(testing::Message() << "(" << c.r << ", " << c.t << ")");
+    for (const ObstacleCase& c : obstacleCases) {
+        SCOPED_TRACE(testing::Message() << "(" << c.right << ", " << c.ahead << ")");
         SDL_FillRect(screen.get(), nullptr, background);
         std::srand(seed);
-        EXPECT_NEAR(course.drawAndSense(screen.get(), -c.r, -c.t, 0, 0.5), c.force, 1e-6);
+        EXPECT_NEAR(course.drawAndSense(screen.get(), -c.right, -c.ahead, 0, 0.5), c.force, 1e-6);
         EXPECT_EQ(countPixels(screen.get(), obstacleSprite.colour()) > 0, c.drawn);
         ASSERT_EQ(particles.size(), c.hit ? 1u : 0u);
         if (!c.hit) continue;

@@ -33,7 +33,7 @@ TEST(ShippedCourse, AutopilotDrivesEveryLapInOrderAtTheDefaultTuning) {
     const int32_t waypointCount = static_cast<int32_t>(course.getWaypoints().size());
     ASSERT_GE(waypointCount, 10);
 
-    SurfacePtr screen(SDL_CreateRGBSurface(SDL_SWSURFACE, 800, 600, 16, 0xF800, 0x07E0, 0x001F, 0));
+    SurfacePtr screen = makeDisplaySurface();
     DriveClock clock(0);
     uint16_t now = 0;
     constexpr int laps = 3;

@@ -1,24 +1,29 @@
-# Thin front door: installs what is missing, configures build/, builds, then runs or tests.
+# Thin front door: each target installs what it needs and no more, configures build/, builds,
+# then runs or tests.
 BUILD ?= build
 JOBS ?= $(shell nproc)
 ARGS ?=
+# A tree configured before (build-asan, say) keeps its own build type.
+CONFIGURE = cmake -S . -B $(BUILD) \
+	$(if $(wildcard $(BUILD)/CMakeCache.txt),,-DCMAKE_BUILD_TYPE=RelWithDebInfo) >/dev/null
+COMPILE = cmake --build $(BUILD) -j $(JOBS) -- --no-print-directory -s
 
-.PHONY: all deps configure build test run data bench fuzz soak soak-short asan tsan screenshots format clean
+.PHONY: all build test-build test run data bench fuzz soak soak-short asan tsan screenshots format clean
 
 all: build
 
-deps:
-	@tools/install-deps.sh
+build:
+	@tools/install-deps.sh run
+	@$(CONFIGURE)
+	@$(COMPILE)
 
-$(BUILD)/CMakeCache.txt: | deps
-	@cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+# Configured again after the test tools arrive, so that the suite is found.
+test-build:
+	@tools/install-deps.sh test
+	@$(CONFIGURE)
+	@$(COMPILE)
 
-configure: $(BUILD)/CMakeCache.txt
-
-build: deps configure
-	@cmake --build $(BUILD) -j $(JOBS) -- --no-print-directory -s
-
-test: build
+test: test-build
 	@cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
 
 run: build
@@ -27,13 +32,17 @@ run: build
 data: build
 	@cmake --build $(BUILD) --target data
 
-bench: build
+bench:
+	@tools/install-deps.sh bench
+	@$(CONFIGURE)
+	@$(COMPILE)
 	@$(BUILD)/bench/frame_bench --benchmark_min_time=0.2
 	@bench/program-fps.sh $(BUILD)
 
 # The course reader's fuzzer, for FUZZ_SECONDS (a minute by default), from the seed corpus.
 FUZZ_SECONDS ?= 60
-fuzz: deps
+fuzz:
+	@tools/install-deps.sh fuzz
 	@CXX=clang++ cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DROADSIM_FUZZ=ON \
 		-DBUILD_TESTING=OFF -DROADSIM_SANITIZE=address,undefined >/dev/null
 	@cmake --build build-fuzz -j $(JOBS) --target course_fuzzer -- --no-print-directory -s
@@ -42,25 +51,27 @@ fuzz: deps
 		-timeout=10 -print_final_stats=1 build-fuzz/corpus tests/fuzz/corpus 2>&1 | tail -12
 
 # The program under Xvfb for minutes: Enter/Escape cycles, random keys, random closes, hostile data.
-soak: build
+soak: test-build
 	@tests/soak/soak.sh $(BUILD)
 
-soak-short: build
+soak-short: test-build
 	@tests/soak/soak.sh $(BUILD) short
 
 # Sanitizer builds of the whole suite, each in a tree of its own.
-asan: deps
+asan:
+	@tools/install-deps.sh test
 	@cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DROADSIM_SANITIZE=address,undefined >/dev/null
 	@cmake --build build-asan -j $(JOBS) -- --no-print-directory -s
 	@cd build-asan && ctest --output-on-failure -j $(JOBS)
 
-tsan: deps
+tsan:
+	@tools/install-deps.sh test
 	@cmake -S . -B build-tsan -DCMAKE_BUILD_TYPE=Debug -DROADSIM_SANITIZE=thread >/dev/null
 	@cmake --build build-tsan -j $(JOBS) -- --no-print-directory -s
 	@cd build-tsan && ctest --output-on-failure -j $(JOBS)
 
 # The README's two pictures, taken by the end-to-end suite from the real program with data/.
-screenshots: build
+screenshots: test-build
 	@rm -f $(BUILD)/screenshots/control.png $(BUILD)/screenshots/drive.png
 	@cd $(BUILD) && ctest -R '^ReadmeScreenshots\.' --output-on-failure
 	@mkdir -p docs && cp $(BUILD)/screenshots/control.png $(BUILD)/screenshots/drive.png docs/

@@ -1,20 +1,90 @@
 #!/usr/bin/env bash
-# Installs the Debian packages that building, testing and running need; silent when all are present.
+# Installs the Debian or Ubuntu packages that one make target needs; silent when all are present.
+# Usage: tools/install-deps.sh run|test|bench|fuzz|package
 set -euo pipefail
 
+need="${1:-run}"
+# What building and running need: the toolchain, the three SDL 1.2 libraries (classic or the
+# compatibility layer, whichever the release ships under these names), JSON and PNG for the lab.
 packages=(cmake g++ make pkg-config libsdl1.2-dev libsdl-mixer1.2-dev libsdl-gfx1.2-dev libx11-dev
-          libgtest-dev libbenchmark-dev xvfb xdotool imagemagick x11-apps x11-utils clang
-          libclang-rt-14-dev)
+          nlohmann-json3-dev libpng-dev)
+# The same needs in words and in pkg-config modules, for systems without apt.
+words="CMake, g++, make, pkg-config, SDL 1.2 (or sdl12-compat), SDL_mixer 1.2, SDL_gfx, nlohmann-json, libpng"
+modules=(sdl SDL_mixer SDL_gfx nlohmann_json libpng)
+commands=(cmake c++ make pkg-config)
+case "$need" in
+    run) ;;
+    test)
+        packages+=(libgtest-dev xvfb xdotool imagemagick x11-apps x11-utils python3)
+        words+=", GoogleTest, Xvfb, xdotool, ImageMagick, xwd, xdpyinfo, Python 3"
+        modules+=(gtest)
+        commands+=(Xvfb xdotool convert xwd xdpyinfo python3) ;;
+    bench)
+        packages+=(libbenchmark-dev xvfb x11-utils)
+        words+=", Google Benchmark, Xvfb, xdpyinfo"
+        modules+=(benchmark)
+        commands+=(Xvfb xdpyinfo) ;;
+    fuzz)
+        packages+=(clang)
+        words+=", clang with its libFuzzer runtime"
+        commands+=(clang++) ;;
+    package)
+        packages+=(dpkg-dev file)
+        words+=", dpkg-dev, file"
+        commands+=(dpkg-shlibdeps file) ;;
+    *)
+        echo "install-deps.sh: unknown target '$need' (run, test, bench, fuzz or package)" >&2
+        exit 2 ;;
+esac
 
-missing=()
-for p in "${packages[@]}"; do
-    dpkg -s "$p" 2>/dev/null | grep -q '^Status: install ok installed' || missing+=("$p")
-done
-[ ${#missing[@]} -eq 0 ] && exit 0
+as_root() {
+    if [ "$(id -u)" -eq 0 ]; then
+        env DEBIAN_FRONTEND=noninteractive "$@"
+    elif command -v sudo >/dev/null; then
+        sudo env DEBIAN_FRONTEND=noninteractive "$@"
+    else
+        echo "install-deps.sh: run as root or install sudo to install: $*" >&2
+        exit 1
+    fi
+}
 
-sudo=""
-[ "$(id -u)" -eq 0 ] || sudo="sudo"
-echo "installing: ${missing[*]}"
-export DEBIAN_FRONTEND=noninteractive
-$sudo apt-get update -qq
-$sudo apt-get install -y -qq "${missing[@]}" >/dev/null
+updated=""
+install() {
+    echo "installing: $*"
+    [ -n "$updated" ] || as_root apt-get update -qq
+    updated=1
+    as_root apt-get install -y -qq --no-install-recommends "$@" >/dev/null
+}
+
+if ! command -v apt-get >/dev/null; then
+    missing=""
+    for c in "${commands[@]}"; do command -v "$c" >/dev/null || missing=1; done
+    command -v pkg-config >/dev/null && pkg-config --exists "${modules[@]}" || missing=1
+    [ -z "$missing" ] && exit 0
+    echo "install-deps.sh: no apt-get here; install with your package manager: $words" >&2
+    exit 1
+fi
+
+# Quick answer by name; a name that only a virtual package carries (the compatibility layer's
+# libsdl1.2-dev on some releases) is settled by asking apt whether it would install anything.
+installed=$(dpkg-query -W -f='${Package} ${Status}\n' "${packages[@]}" 2>/dev/null |
+    sed -n 's/ install ok installed$//p' || true)
+absent=()
+for p in "${packages[@]}"; do grep -qx "$p" <<<"$installed" || absent+=("$p"); done
+if [ ${#absent[@]} -gt 0 ] &&
+    { ! plan=$(apt-get -s install "${absent[@]}" 2>/dev/null) || grep -q '^Inst ' <<<"$plan"; }; then
+    install "${absent[@]}"
+fi
+
+# libFuzzer's runtime comes in a package named after clang's major version: ask the installed
+# clang whether it can link a fuzzer, and fetch the matching runtime when it cannot.
+if [ "$need" = fuzz ]; then
+    probe=$(mktemp -d)
+    trap 'rm -rf "$probe"' EXIT
+    echo 'extern "C" int LLVMFuzzerTestOneInput(const unsigned char*, unsigned long) { return 0; }' \
+        >"$probe/probe.cpp"
+    if ! clang++ -fsanitize=fuzzer "$probe/probe.cpp" -o "$probe/probe" 2>/dev/null; then
+        major=$(clang++ -dumpversion | cut -d. -f1)
+        install "libclang-rt-$major-dev"
+    fi
+fi

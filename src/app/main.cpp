@@ -6,7 +6,9 @@
 
 #include <SDL.h>
 #include <SDL_mixer.h>
+#ifdef ROADSIM_HAVE_X11
 #include <X11/Xlib.h>
+#endif
 
 #include <strings.h>
 #include <cstdlib>
@@ -74,9 +76,16 @@ int main(int argc, char** argv) {
     soundEnabled = true;
     readOptions(argc, argv);
 
+#ifdef ROADSIM_HAVE_X11
     // Workers draw and flip while this thread pumps events: Xlib must be told before first use.
     XInitThreads();
-    if (SDL_Init(SDL_INIT_AUDIO | SDL_INIT_VIDEO | SDL_INIT_JOYSTICK) < 0) {
+#endif
+    // The compatibility layer over SDL2 fails the whole call when only the audio device cannot
+    // open, where classic SDL starts and lets the mixer fail; sound is optional either way. After
+    // a failed call the layer reports the next one as a success and brings the video up only
+    // with the mode, so a mode that then fails is the initialisation failure it always was.
+    const bool audioUp = SDL_Init(SDL_INIT_AUDIO | SDL_INIT_VIDEO | SDL_INIT_JOYSTICK) == 0;
+    if (!audioUp && SDL_Init(SDL_INIT_VIDEO | SDL_INIT_JOYSTICK) < 0) {
         std::cout << "Unable to initialize SDL" << SDL_GetError() << std::endl;
         return 1;
     }
@@ -87,12 +96,13 @@ int main(int argc, char** argv) {
     // 16-bit pixel routines need.
     screen = SDL_SetVideoMode(800, 600, 16, SDL_HWSURFACE | SDL_DOUBLEBUF);
     if (screen == nullptr) {
-        std::cout << "Unable to set video mode " << SDL_GetError() << std::endl;
+        std::cout << (audioUp ? "Unable to set video mode " : "Unable to initialize SDL")
+                  << SDL_GetError() << std::endl;
         return 1;
     }
 
     if (soundEnabled) {
-        if (Mix_OpenAudio(22050, AUDIO_S16LSB, 2, 4096) < 0) {
+        if (!audioUp || Mix_OpenAudio(22050, AUDIO_S16LSB, 2, 4096) < 0) {
             // Sound is optional: the program runs on in silence, and no mixer call follows.
             std::cerr << "Cannot open mixer audio " << std::endl;
             soundEnabled = false;

@@ -106,9 +106,9 @@ TEST_F(AutomaticDrive, PresentsFramesWithoutPausingBetweenThem) {
         return t.tv_sec + t.tv_nsec / 1e9;
     };
     const double start = now();
-    const long framesBefore = run.framesPresented();
+    const long framesBefore = run.presentation().frames;
     std::this_thread::sleep_for(2s);
-    const double framesPerSecond = (run.framesPresented() - framesBefore) / (now() - start);
+    const double framesPerSecond = (run.presentation().frames - framesBefore) / (now() - start);
     std::cout << "drive: " << framesPerSecond << " frames per second" << std::endl;
     RecordProperty("frames_per_second", std::to_string(framesPerSecond));
     // Paced like the control screen, a drive would show ten frames a second.

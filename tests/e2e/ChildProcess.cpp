@@ -115,7 +115,7 @@ std::optional<int> ChildProcess::waitForExit(std::chrono::milliseconds timeout) 
 
 std::vector<std::string> baseEnvironment() {
     std::vector<std::string> environment;
-    for (const char* name : {"PATH", "HOME", "LANG"}) {
+    for (const char* name : {"PATH", "HOME", "LANG", "LD_LIBRARY_PATH"}) {
         if (const char* value = std::getenv(name))
             environment.push_back(std::string(name) + "=" + value);
     }

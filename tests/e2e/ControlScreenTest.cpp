@@ -115,35 +115,45 @@ TEST_F(ControlScreen, KeypadEnterAndArrowKeysChangeNothing) {
     EXPECT_EQ(terminate(), 0);
 }
 
-TEST_F(ControlScreen, WaitsForEventsWithoutBusyPollingAndRedrawsTenTimesASecond) {
+TEST_F(ControlScreen, EventLoopWaitsAndRedrawsAreCheapAndTenASecond) {
     LaunchOptions options;
     options.countFrames = true;
     Roadsim& run = launch(options);
     ASSERT_TRUE(waitFor(patience(10s), [](const Screenshot& s) { return showsRows(s, middle); }));
     std::this_thread::sleep_for(500ms);
 
-    const auto measure = [&run] {
+    // The event loop runs on the main thread, whose id is the process id; the control screen is
+    // the thread that presents. Threads of the libraries (an audio mixer, a GL rasteriser under
+    // the compatibility layer) are nobody's business here.
+    const long worker = run.presentation().presenter;
+    ASSERT_NE(worker, 0);
+    const auto measure = [&] {
         timespec now{};
         clock_gettime(CLOCK_MONOTONIC, &now);
-        return std::array<double, 3>{now.tv_sec + now.tv_nsec / 1e9,
-                                     static_cast<double>(run.cpuTicks()),
-                                     static_cast<double>(run.framesPresented())};
+        return std::array<double, 4>{now.tv_sec + now.tv_nsec / 1e9,
+                                     static_cast<double>(run.cpuTicks(run.pid())),
+                                     static_cast<double>(run.cpuTicks(worker)),
+                                     static_cast<double>(run.presentation().frames)};
     };
     const auto before = measure();
     std::this_thread::sleep_for(3s);
     const auto after = measure();
     const double seconds = after[0] - before[0];
-    const double cpuPercent = (after[1] - before[1]) / sysconf(_SC_CLK_TCK) / seconds * 100;
-    const double redraws = (after[2] - before[2]) / seconds;
-    std::cout << "control screen: " << cpuPercent << " % of a core, " << redraws
-              << " redraws per second" << std::endl;
-    RecordProperty("cpu_percent", std::to_string(cpuPercent));
-    RecordProperty("redraws_per_second", std::to_string(redraws));
+    const double tickMs = 1000.0 / sysconf(_SC_CLK_TCK);
+    const double eventLoopPercent = (after[1] - before[1]) * tickMs / 10 / seconds;
+    const double redraws = after[3] - before[3];
+    const double msPerRedraw = (after[2] - before[2]) * tickMs / std::max(redraws, 1.0);
+    std::cout << "control screen: event loop " << eventLoopPercent << " % of a core, "
+              << redraws / seconds << " redraws per second, " << msPerRedraw
+              << " ms of CPU per redraw" << std::endl;
+    RecordProperty("event_loop_cpu_percent", std::to_string(eventLoopPercent));
+    RecordProperty("redraw_cpu_ms", std::to_string(msPerRedraw));
 
-    EXPECT_LT(cpuPercent, 10.0);
+    EXPECT_LT(eventLoopPercent, 5.0 * slowdown()) << "the event loop polls";
+    EXPECT_LT(msPerRedraw, 10.0 * slowdown());
     // A pass ends with a 100 ms delay: never more than ten a second.
-    EXPECT_LE(redraws, 10.5);
-    EXPECT_GE(redraws, 4.0);
+    EXPECT_LE(redraws / seconds, 10.5);
+    EXPECT_GE(redraws / seconds, 4.0);
     EXPECT_EQ(terminate(), 0);
 }
 

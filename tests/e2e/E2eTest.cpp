@@ -98,10 +98,14 @@ int E2eTest::terminate() {
     return program().terminate(patience(10s)).value_or(-1);
 }
 
+int E2eTest::slowdown() {
+    if (builtWith("thread")) return 5;
+    if (builtWith("address")) return 3;
+    return 1;
+}
+
 std::chrono::milliseconds E2eTest::patience(std::chrono::milliseconds timeout) {
-    if (builtWith("thread")) return timeout * 5;
-    if (builtWith("address")) return timeout * 3;
-    return timeout;
+    return timeout * slowdown();
 }
 
 std::vector<std::string> repeat(const std::string& key, int times) {

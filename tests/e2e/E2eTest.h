@@ -42,7 +42,8 @@ class E2eTest : public ::testing::Test {
     // SIGTERM to the last run; its exit status, or -1 when it did not end in time.
     int terminate();
 
-    // A timeout stretched for the slower sanitizer builds.
+    // How many times slower the sanitizer builds run, and a timeout stretched by as much.
+    static int slowdown();
     static std::chrono::milliseconds patience(std::chrono::milliseconds timeout);
 
     const int depth;

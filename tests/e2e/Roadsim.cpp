@@ -67,7 +67,8 @@ Roadsim::Roadsim(const std::string& workDirectory, const std::string& run,
         request.environment.end(),
         {"DISPLAY=" + display,
          // Named, so that SDL never falls back to another video driver without a display.
-         "SDL_VIDEODRIVER=x11", "SDL_AUDIODRIVER=disk", "SDL_DISKAUDIOFILE=" + audioPath,
+         "SDL_VIDEODRIVER=x11", "SDL_AUDIODRIVER=" + options.audioDriver,
+         "SDL_DISKAUDIOFILE=" + audioPath,
          // Whole stacks through the libraries, which lack frame pointers, for precise
          // suppressions; the probe library is preloaded ahead of the runtime, which is harmless.
          "ASAN_OPTIONS=log_path=" + logBase +
@@ -109,17 +110,10 @@ std::optional<int> Roadsim::terminate(std::chrono::milliseconds timeout) {
     return child.waitForExit(timeout);
 }
 
-int Roadsim::threadCount() const {
-    if (!child.started()) return -1;
-    const Dir dir(opendir(("/proc/" + std::to_string(child.id()) + "/task").c_str()));
-    if (!dir) return -1;
-    int count = 0;
-    while (const dirent* entry = readdir(dir.get())) count += entry->d_name[0] != '.' ? 1 : 0;
-    return count;
-}
-
-long Roadsim::cpuTicks() const {
-    const std::string stat = readFile("/proc/" + std::to_string(child.id()) + "/stat");
+long Roadsim::cpuTicks(long thread) const {
+    const std::string process = "/proc/" + std::to_string(child.id());
+    const std::string stat = readFile(
+        thread == 0 ? process + "/stat" : process + "/task/" + std::to_string(thread) + "/stat");
     // The command name may hold blanks; the fields after it start with the state (field 3).
     const size_t end = stat.rfind(')');
     if (end == std::string::npos) return -1;
@@ -133,11 +127,11 @@ long Roadsim::cpuTicks() const {
     return utime + stime;
 }
 
-long Roadsim::framesPresented() const {
+Presentation Roadsim::presentation() const {
     std::istringstream in(readFile(framesPath));
-    long frames = 0;
-    in >> frames;
-    return frames;
+    Presentation seen;
+    in >> seen.frames >> seen.presenter >> seen.handovers >> seen.clashes;
+    return seen;
 }
 
 std::string Roadsim::sanitizerReports() const {

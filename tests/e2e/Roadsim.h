@@ -13,8 +13,16 @@ struct LaunchOptions {
     std::string programName = "roadsim";  // argv[0], which the option rule also reads
     std::string workingDirectory;         // empty: the test's work directory
     std::string display;                  // empty: the test's X server
+    std::string audioDriver = "disk";     // SDL_AUDIODRIVER
     std::string audioFile;                // SDL_DISKAUDIOFILE; empty: one in the work directory
-    bool countFrames = false;             // preload the probe that counts presented frames
+    bool countFrames = false;             // preload the probe that watches presented frames
+};
+
+struct Presentation {
+    long frames = 0;
+    long presenter = 0;  // the thread that presented the last frame
+    long handovers = 0;  // changes of the presenting thread
+    long clashes = 0;    // frames presented while or after another worker presented its own
 };
 
 class Roadsim {
@@ -39,12 +47,10 @@ class Roadsim {
         return child.waitForExit(timeout);
     }
 
-    // Live threads of the process; -1 when it is gone.
-    int threadCount() const;
-    // User plus system time so far, in clock ticks.
-    long cpuTicks() const;
-    // Frames presented so far (only with countFrames).
-    long framesPresented() const;
+    // User plus system time so far of the process, or of one of its threads, in clock ticks.
+    long cpuTicks(long thread = 0) const;
+    // What the frame probe saw so far (only with countFrames).
+    Presentation presentation() const;
     // Everything a sanitizer wrote about this run.
     std::string sanitizerReports() const;
 

@@ -8,7 +8,7 @@ CONFIGURE = cmake -S . -B $(BUILD) \
 	$(if $(wildcard $(BUILD)/CMakeCache.txt),,-DCMAKE_BUILD_TYPE=RelWithDebInfo) >/dev/null
 COMPILE = cmake --build $(BUILD) -j $(JOBS) -- --no-print-directory -s
 
-.PHONY: all build test-build test run data bench fuzz soak soak-short asan tsan screenshots format clean
+.PHONY: all build test-build test test-compat run data bench fuzz soak soak-short asan tsan screenshots format clean
 
 all: build
 
@@ -25,6 +25,11 @@ test-build:
 
 test: test-build
 	@cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
+
+# The suite again with the SDL 1.2 compatibility layer over SDL2 in front of the system's SDL.
+test-compat: test-build
+	@tools/install-deps.sh compat
+	@tests/compat/run-suite.sh $(BUILD)
 
 run: build
 	@cd data && ../$(BUILD)/roadsim $(ARGS)

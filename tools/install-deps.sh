@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Installs the Debian or Ubuntu packages that one make target needs; silent when all are present.
-# Usage: tools/install-deps.sh run|test|bench|fuzz|package
+# Usage: tools/install-deps.sh run|test|compat|bench|fuzz|package
 set -euo pipefail
 
 need="${1:-run}"
@@ -14,11 +14,13 @@ modules=(sdl SDL_mixer SDL_gfx nlohmann_json libpng)
 commands=(cmake c++ make pkg-config)
 case "$need" in
     run) ;;
-    test)
+    test | compat)
         packages+=(libgtest-dev xvfb xdotool imagemagick x11-apps x11-utils python3)
         words+=", GoogleTest, Xvfb, xdotool, ImageMagick, xwd, xdpyinfo, Python 3"
         modules+=(gtest)
-        commands+=(Xvfb xdotool convert xwd xdpyinfo python3) ;;
+        commands+=(Xvfb xdotool convert xwd xdpyinfo python3)
+        # The compatibility layer, unpacked beside the build, runs over the system's SDL2.
+        [ "$need" = test ] || packages+=(libsdl2-2.0-0) ;;
     bench)
         packages+=(libbenchmark-dev xvfb x11-utils)
         words+=", Google Benchmark, Xvfb, xdpyinfo"
@@ -33,7 +35,7 @@ case "$need" in
         words+=", dpkg-dev, file"
         commands+=(dpkg-shlibdeps file) ;;
     *)
-        echo "install-deps.sh: unknown target '$need' (run, test, bench, fuzz or package)" >&2
+        echo "install-deps.sh: unknown target '$need' (run, test, compat, bench, fuzz or package)" >&2
         exit 2 ;;
 esac
 

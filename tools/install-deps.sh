@@ -39,23 +39,20 @@ case "$need" in
         exit 2 ;;
 esac
 
-as_root() {
-    if [ "$(id -u)" -eq 0 ]; then
-        env DEBIAN_FRONTEND=noninteractive "$@"
-    elif command -v sudo >/dev/null; then
-        sudo env DEBIAN_FRONTEND=noninteractive "$@"
-    else
-        echo "install-deps.sh: run as root or install sudo to install: $*" >&2
-        exit 1
-    fi
-}
-
+sudo=""
+[ "$(id -u)" -eq 0 ] || sudo=sudo
 updated=""
 install() {
+    if [ -n "$sudo" ] && ! command -v sudo >/dev/null; then
+        echo "install-deps.sh: run as root, or install sudo, to install: $*" >&2
+        exit 1
+    fi
     echo "installing: $*"
-    [ -n "$updated" ] || as_root apt-get update -qq
+    # sudo resets the environment; env carries the non-interactive mode across.
+    [ -n "$updated" ] || $sudo env DEBIAN_FRONTEND=noninteractive apt-get update -qq
     updated=1
-    as_root apt-get install -y -qq --no-install-recommends "$@" >/dev/null
+    $sudo env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "$@" \
+        >/dev/null
 }
 
 if ! command -v apt-get >/dev/null; then

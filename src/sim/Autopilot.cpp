@@ -104,6 +104,9 @@ void Car::autopilotStep(const Course& course) {
     const double avoidance =
         speed == 0 ? 0 : (1 - pathWeight) * obstacleSum * 500 * avoidGain / speed;
     double demand = pathWeight * (headingGain * error + trackGain * 10 * crossTrack) - avoidance;
+    // Terms too large to compute with (an obstacle sum near the largest double times a gain of 0,
+    // waypoints at the ends of the double range) give NaN, which no clamp catches: steer straight.
+    if (std::isnan(demand)) demand = 0;
     if (demand > 45) {
         demand = 45;
     } else if (demand < -45) {

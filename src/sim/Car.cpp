@@ -5,7 +5,11 @@
 #include "Pixel.h"
 #include "RoundedPi.h"
 
+#include <algorithm>
 #include <cmath>
+#include <iterator>
+#include <limits>
+#include <numeric>
 
 using Lock = std::lock_guard<std::mutex>;
 
@@ -243,8 +247,21 @@ void Car::setState(const CarState& state) {
 
 void Car::pushObstacleForce(double force) {
     Lock lock(mutex);
-    obstacleSum = obstacleSum + force - obstacleRing[ringIndex];
-    obstacleRing[ringIndex] = force;
+    // Strengths up to the largest double are legal in a course, and their forces overflow a frame's
+    // sum or cancel to NaN. Held within a bound that the whole ring cannot overflow, every sample
+    // keeps the sum finite.
+    constexpr double maxSample = std::numeric_limits<double>::max() / (2 * obstacleRingSize);
+    const double sample = std::isnan(force) ? 0 : std::clamp(force, -maxSample, maxSample);
+    const double leaving = obstacleRing[ringIndex];
+    obstacleRing[ringIndex] = sample;
+    // A sample far beyond any real course's forces leaves rounding of its own size in the running
+    // sum; once it has gone the sum is taken afresh, so that the error goes with it.
+    constexpr double largeSample = 1e6;
+    if (std::fabs(leaving) > largeSample) {
+        obstacleSum = std::accumulate(std::begin(obstacleRing), std::end(obstacleRing), 0.0);
+    } else {
+        obstacleSum = obstacleSum + sample - leaving;
+    }
     ringIndex = (ringIndex + 1) % obstacleRingSize;
 }
 

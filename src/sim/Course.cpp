@@ -128,7 +128,7 @@ bool Course::read(std::istream& in, unsigned seed, const std::string& source) {
     }
     std::reverse(markers.begin(), markers.end());
     std::reverse(obstacles.begin(), obstacles.end());
-    return true;
+    return !capped;
 }
 
 double Course::drawAndSense(SDL_Surface* surface, double carX, double carY, double heading,

@@ -25,7 +25,7 @@ export DISPLAY=$display SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE=$work/audio.raw
 now() { date +%s.%N; }
 frames() {
     local count=0
-    [ -s "$work/frames" ] && read -r count <"$work/frames"
+    [ -s "$work/frames" ] && read -r count _ <"$work/frames"
     echo "${count:-0}"
 }
 

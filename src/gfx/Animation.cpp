@@ -74,6 +74,8 @@ SDL_Surface* RotoAnimation::turnedFrame(double angle) {
     if (frame == nullptr) return nullptr;
     SurfacePtr made(rotozoomSurface(frame, angle, 1.0, 1));
     if (!made) return nullptr;
+    // Run-length encoded, the turned frame blends only its visible pixels.
+    SDL_SetAlpha(made.get(), SDL_SRCALPHA | SDL_RLEACCEL, SDL_ALPHA_OPAQUE);
     SDL_Surface* const result = made.get();
     if (turned.size() < turnedCapacity) {
         turned.push_back({current, angle, std::move(made)});

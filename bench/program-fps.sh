@@ -1,13 +1,19 @@
 #!/usr/bin/env bash
-# Frames per second of a manual drive of the shipped course against the reference loop, side by
-# side on one Xvfb server, and the time from exec to the first frame with its bitmap loads.
+# Frames per second of a manual drive of the shipped course against the reference loop on one Xvfb
+# server, as interleaved pairs (program, reference, program, ...), each counted by the frame probe
+# over a window of the same length; then the median ratio and its spread. Also the time from exec
+# to the first frame, with its bitmap loads.
 set -euo pipefail
 build=${1:-build}
-seconds=${2:-5}
+window=${2:-5}
+pairs=${3:-5}
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=$(cd "$build" && pwd)
+probe=$build/tools/libroadsim_frame_probe.so
 work=$(mktemp -d)
-trap 'kill $xvfb 2>/dev/null || true; rm -rf "$work"' EXIT
+xvfb=
+run=
+trap 'kill $run $xvfb 2>/dev/null || true; rm -rf "$work"' EXIT
 
 display=:$((90 + RANDOM % 800))
 # No reset when the last client leaves: a new client would be hung up on while the server resets.
@@ -16,24 +22,56 @@ xvfb=$!
 for _ in $(seq 100); do xdpyinfo -display "$display" >/dev/null 2>&1 && break; sleep 0.05; done
 export DISPLAY=$display SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE=$work/audio.raw
 
-cd "$root/data"
-ROADSIM_FLIP_LOG=$work/flips LD_PRELOAD=$build/bench/libflip_counter.so \
-    "$build/roadsim" c >"$work/out" 2>&1 &
-program=$!
-# Up to 20 mph so that the course moves past.
-sleep 1
-xdotool key --delay 10 $(printf 'Up %.0s' $(seq 20))
-sleep "$seconds"
-kill -TERM $program
-wait $program
-read -r _ frames _ first_ms <"$work/flips"
-loads=$(grep -c '^getting: ' "$work/out" || true)
-drive_seconds=$((seconds + 1))
-program_fps=$(awk -v f="$frames" -v s="$drive_seconds" -v t="$first_ms" 'BEGIN { printf "%.1f", f / (s - t / 1000) }')
-echo "start-up: first frame after $first_ms ms, $loads bitmap loads (getting: lines)"
-echo "program: $frames frames in about ${drive_seconds} s, $program_fps frames per second"
+now() { date +%s.%N; }
+frames() {
+    local count=0
+    [ -s "$work/frames" ] && read -r count _ <"$work/frames"
+    echo "${count:-0}"
+}
 
-reference=$("$build/bench/reference_loop" "$seconds")
-echo "$reference"
-reference_fps=$(echo "$reference" | awk '{ print $(NF-3) }')
-awk -v p="$program_fps" -v r="$reference_fps" 'BEGIN { printf "ratio program / reference: %.2f\n", p / r }'
+# Starts a run under the probe and waits for its first frame; sets run and started (exec time).
+launch() {
+    rm -f "$work/frames"
+    started=$(now)
+    ROADSIM_FRAME_COUNT_FILE=$work/frames LD_PRELOAD=$probe "$@" >"$work/out" 2>&1 &
+    run=$!
+    for _ in $(seq 2000); do [ "$(frames)" -gt 0 ] && return; sleep 0.005; done
+    echo "no frame from $1" >&2
+    exit 1
+}
+
+# Frames per second of the running run over the window, after a second to settle.
+measure() {
+    sleep 1
+    local t0 c0 t1 c1
+    t0=$(now); c0=$(frames)
+    sleep "$window"
+    t1=$(now); c1=$(frames)
+    kill -TERM $run
+    wait $run || true
+    run=
+    awk -v c="$((c1 - c0))" -v a="$t0" -v b="$t1" 'BEGIN { printf "%.1f", c / (b - a) }'
+}
+
+cd "$root/data"
+ratios=()
+for pair in $(seq "$pairs"); do
+    launch "$build/roadsim" c
+    if [ "$pair" = 1 ]; then
+        first_ms=$(awk -v a="$started" -v b="$(now)" 'BEGIN { printf "%.0f", (b - a) * 1000 }')
+        echo "start-up: first frame after about $first_ms ms," \
+            "$(grep -c '^getting: ' "$work/out" || true) bitmap loads (getting: lines)"
+    fi
+    # Up to 20 mph so that the course moves past.
+    xdotool key --delay 10 $(printf 'Up %.0s' $(seq 20))
+    program=$(measure)
+    launch "$build/bench/reference_loop"
+    reference=$(measure)
+    ratio=$(awk -v p="$program" -v r="$reference" 'BEGIN { printf "%.3f", p / r }')
+    ratios+=("$ratio")
+    echo "pair $pair: program $program fps, reference $reference fps, ratio $ratio"
+done
+printf '%s\n' "${ratios[@]}" | sort -n | awk '
+    { r[NR] = $1 }
+    END { printf "ratio program / reference over %d pairs: median %.3f, spread %.3f to %.3f\n",
+          NR, (NR % 2) ? r[(NR + 1) / 2] : (r[NR / 2] + r[NR / 2 + 1]) / 2, r[1], r[NR] }'

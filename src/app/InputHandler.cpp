@@ -90,6 +90,8 @@ void InputHandler::handleAxis(int axis, int16_t value) {
     if (axis == 0) {
         car.setSteering(static_cast<float>(value * 30.0 / 32768));
     } else if (value > 9) {
+        // 9, not 0, as the mapping has always had it: values from 1 to 9 give a tiny negative
+        // speed instead of 0, at which the car stands all the same.
         car.setSpeed(0);
     } else {
         car.setSpeed(static_cast<float>(-value * 20.0 / 32768));

@@ -7,6 +7,8 @@
 #include <SDL.h>
 #include <SDL_thread.h>
 
+#include <iostream>
+
 namespace {
 
 enum class Worker { none, driving, controlScreen };
@@ -14,21 +16,23 @@ enum class Worker { none, driving, controlScreen };
 SDL_Thread* running = nullptr;
 Worker runningKind = Worker::none;
 
-void start(Worker kind, int (*function)(void*)) {
+void start(Worker kind, int (*function)(void*), const char* name) {
     waitForWorker();
     running = SDL_CreateThread(function, nullptr);
     runningKind = running != nullptr ? kind : Worker::none;
+    if (running == nullptr)
+        std::cerr << "Cannot start " << name << " " << SDL_GetError() << std::endl;
 }
 
 }  // namespace
 
 void startDriving() {
-    start(Worker::driving, drivingLoop);
+    start(Worker::driving, drivingLoop, "the driving loop");
 }
 
 void startControlScreen() {
     if (runningKind == Worker::controlScreen) return;
-    start(Worker::controlScreen, controlScreen);
+    start(Worker::controlScreen, controlScreen, "the control screen");
 }
 
 void waitForWorker() {

@@ -5,6 +5,7 @@
 
 #include <cassert>
 #include <iostream>
+#include <utility>
 
 Animation::Animation() : frames(), totalDuration(0), elapsed(0), current(0), stopped(false) {}
 
@@ -58,12 +59,29 @@ void RotoAnimation::drawRotated(SDL_Surface* screen, int32_t x, int32_t y, doubl
         std::cerr << "Screen!=NULL Roadsim:108 " << std::endl;
         return;
     }
-    if (current >= frames.size()) return;
-    SDL_Surface* frame = frames[current].getRotatable();
-    if (frame == nullptr) return;
-    SurfacePtr turned(rotozoomSurface(frame, angle, 1.0, 1));
-    if (!turned) return;
-    SDL_Rect source{0, 0, static_cast<Uint16>(turned->w), static_cast<Uint16>(turned->h)};
+    SDL_Surface* image = turnedFrame(angle);
+    if (image == nullptr) return;
+    SDL_Rect source{0, 0, static_cast<Uint16>(image->w), static_cast<Uint16>(image->h)};
     SDL_Rect target{static_cast<Sint16>(x), static_cast<Sint16>(y), source.w, source.h};
-    SDL_UpperBlit(turned.get(), &source, screen, &target);
+    SDL_UpperBlit(image, &source, screen, &target);
+}
+
+SDL_Surface* RotoAnimation::turnedFrame(double angle) {
+    if (current >= frames.size()) return nullptr;
+    for (const Turned& kept : turned)
+        if (kept.frame == current && kept.angle == angle) return kept.surface.get();
+    SDL_Surface* frame = frames[current].getRotatable();
+    if (frame == nullptr) return nullptr;
+    SurfacePtr made(rotozoomSurface(frame, angle, 1.0, 1));
+    if (!made) return nullptr;
+    // Run-length encoded, the turned frame blends only its visible pixels.
+    SDL_SetAlpha(made.get(), SDL_SRCALPHA | SDL_RLEACCEL, SDL_ALPHA_OPAQUE);
+    SDL_Surface* const result = made.get();
+    if (turned.size() < turnedCapacity) {
+        turned.push_back({current, angle, std::move(made)});
+    } else {
+        turned[oldestTurned] = {current, angle, std::move(made)};
+        oldestTurned = (oldestTurned + 1) % turnedCapacity;
+    }
+    return result;
 }

@@ -47,4 +47,19 @@ class RotoAnimation : public Animation {
 
     // Draws the current frame turned by angle degrees, the turned image's top-left at (x, y).
     void drawRotated(SDL_Surface* screen, int32_t x, int32_t y, double angle);
+
+  private:
+    // The steering takes few distinct values, so turned frames are kept: a frame drawn again at
+    // an angle it was drawn at before turns and allocates nothing. At most turnedCapacity are
+    // kept; beyond that the oldest makes room.
+    struct Turned {
+        uint32_t frame;
+        double angle;
+        SurfacePtr surface;
+    };
+    static constexpr size_t turnedCapacity = 32;
+    SDL_Surface* turnedFrame(double angle);
+
+    std::vector<Turned> turned;
+    size_t oldestTurned = 0;
 };

@@ -1,11 +1,14 @@
 // Bitmap loading with a transparent colour key, and frames that own what they load.
 #include "ImageFrame.h"
 
+#include "Display.h"
+
 #include <iostream>
 #include <utility>
 
 SurfacePtr makeDisplaySurface() {
-    return SurfacePtr(SDL_CreateRGBSurface(SDL_SWSURFACE, 800, 600, 16, 0xF800, 0x07E0, 0x001F, 0));
+    return SurfacePtr(SDL_CreateRGBSurface(SDL_SWSURFACE, displayWidth, displayHeight, displayDepth,
+                                           0xF800, 0x07E0, 0x001F, 0));
 }
 
 SurfacePtr loadBitmap(const std::string& fileName) {

@@ -1,16 +1,12 @@
 // One sprite bitmap with pure blue transparent, its file name and how long an animation shows it.
 #pragma once
 
+#include "SurfacePtr.h"
+
 #include <SDL.h>
 
 #include <cstdint>
-#include <memory>
 #include <string>
-
-struct SurfaceDeleter {
-    void operator()(SDL_Surface* surface) const { SDL_FreeSurface(surface); }
-};
-using SurfacePtr = std::unique_ptr<SDL_Surface, SurfaceDeleter>;
 
 // An off-screen surface of the display's size and 16-bit 5-6-5 format, for drawing without a
 // window.

@@ -1,6 +1,7 @@
 // The autopilot: the car's operations that follow the course segment by segment.
 #include "Car.h"
 #include "Course.h"
+#include "RoundedPi.h"
 
 #include <cmath>
 
@@ -41,9 +42,9 @@ double Car::bearingUnlocked(const Course& course) const {
     const double dx = p1.x - p0.x;
     const double dy = p1.y - p0.y;
     if (dx > -0.1 && dx < 0.1) return dy > 0 ? 0 : 180;
-    double g = 1.570795 - std::atan(dy / dx);
-    if (dx < 0) g += 3.14159;
-    return g * 180 / 3.14159;
+    double g = roundedHalfPi - std::atan(dy / dx);
+    if (dx < 0) g += roundedPi;
+    return g * 180 / roundedPi;
 }
 
 // Without a segment ahead the car is taken to be on the track.
@@ -87,7 +88,7 @@ void Car::autopilotStep(const Course& course) {
         speed -= 1;
     }
 
-    const double h = heading * 180 / 3.14159;
+    const double h = heading * 180 / roundedPi;
     double error;
     if (bearing < 90 && h > 270) {
         error = bearing + 360 - h;
@@ -103,6 +104,9 @@ void Car::autopilotStep(const Course& course) {
     const double avoidance =
         speed == 0 ? 0 : (1 - pathWeight) * obstacleSum * 500 * avoidGain / speed;
     double demand = pathWeight * (headingGain * error + trackGain * 10 * crossTrack) - avoidance;
+    // Terms too large to compute with (an obstacle sum near the largest double times a gain of 0,
+    // waypoints at the ends of the double range) give NaN, which no clamp catches: steer straight.
+    if (std::isnan(demand)) demand = 0;
     if (demand > 45) {
         demand = 45;
     } else if (demand < -45) {

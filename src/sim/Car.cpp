@@ -1,11 +1,47 @@
 // Car kinematics, manual controls, obstacle memory, dashboard and tuning sliders.
 #include "Car.h"
 
+#include "Display.h"
 #include "Pixel.h"
+#include "RoundedPi.h"
 
+#include <algorithm>
 #include <cmath>
+#include <iterator>
+#include <limits>
+#include <numeric>
 
 using Lock = std::lock_guard<std::mutex>;
+
+namespace {
+
+// The dashboard along the bottom of the screen: four wheels about the car's centre line with the
+// two lights between them, and the gauge at the left with the needle turning about its hub.
+constexpr int leftWheelColumn = 380;
+constexpr int rightWheelColumn = 410;
+constexpr int frontWheelRow = 540;
+constexpr int rearWheelRow = 580;
+constexpr int leftLightColumn = 388;
+constexpr int rightLightColumn = 402;
+constexpr int lightRow = 560;
+constexpr int gaugeColumn = 0;
+constexpr int gaugeRow = 560;
+constexpr int needleHubColumn = 72;
+constexpr int needleHubRow = 595;
+constexpr int needleLength = 30;
+// The needle sweeps half a turn from 0 (pointing left) to this speed (pointing right).
+constexpr double needleFullScale = 60;
+
+// The control screen's sliders, one column per tuning value, each with its track from top to
+// bottom.
+constexpr int firstSliderColumn = 50;
+constexpr int sliderSpacing = 100;
+constexpr int sliderTop = 150;
+constexpr int sliderBottom = 340;
+// 97 rather than the banner's 100 lines the pointer up with the panel's tracks.
+constexpr int sliderRowOffset = bannerHeight - 3;
+
+}  // namespace
 
 Car::Car()
     : obstacleThreshold(0.5),
@@ -81,9 +117,9 @@ void Car::update(int32_t ms) {
         const double d = ms * f;
         x += d * std::sin(heading);
         y += d * std::cos(heading);
-        heading += d * (std::tan(steering * 3.14159 / 180) / 12);  // 12 ft wheelbase
-        if (heading < 0) heading += 6.28318;
-        if (heading > 6.28318) heading -= 6.28318;
+        heading += d * (std::tan(steering * roundedPi / 180) / 12);  // 12 ft wheelbase
+        if (heading < 0) heading += roundedTwoPi;
+        if (heading > roundedTwoPi) heading -= roundedTwoPi;
     } else {
         if (soundEnabled) {
             Mix_HaltChannel(0);
@@ -99,22 +135,23 @@ void Car::update(int32_t ms) {
 void Car::drawDashboard(SDL_Surface* screen) {
     Lock lock(mutex);
     needleColour = packPixel(screen->format, 0, 0, 0, 128);
-    wheels.drawRotated(screen, 380, 540, -steering);
-    wheels.drawRotated(screen, 410, 540, -steering);
-    wheels.drawRotated(screen, 380, 580, 0);
-    wheels.drawRotated(screen, 410, 580, 0);
-    lights.draw(screen, 388, 560);
-    lights.draw(screen, 402, 560);
-    gauge.draw(screen, 0, 560);
+    wheels.drawRotated(screen, leftWheelColumn, frontWheelRow, -steering);
+    wheels.drawRotated(screen, rightWheelColumn, frontWheelRow, -steering);
+    wheels.drawRotated(screen, leftWheelColumn, rearWheelRow, 0);
+    wheels.drawRotated(screen, rightWheelColumn, rearWheelRow, 0);
+    lights.draw(screen, leftLightColumn, lightRow);
+    lights.draw(screen, rightLightColumn, lightRow);
+    gauge.draw(screen, gaugeColumn, gaugeRow);
 
-    const double t = speed * 3.14159 / 60;
+    const double t = speed * roundedPi / needleFullScale;
     const float a = static_cast<float>(-std::cos(t));
     const float b = static_cast<float>(-std::sin(t));
     SDL_LockSurface(screen);
-    for (int k = 0; k < 30; ++k) {
+    for (int k = 0; k < needleLength; ++k) {
         // Stretched horizontally by the display's aspect, with columns stepping by two.
-        const int column = 72 + 2 * static_cast<int>(k * double{a} * 800 / 600);
-        const int row = 595 + static_cast<int>(k * double{b});
+        const int column =
+            needleHubColumn + 2 * static_cast<int>(k * double{a} * displayWidth / displayHeight);
+        const int row = needleHubRow + static_cast<int>(k * double{b});
         if (column >= 0 && column < screen->w && row >= 0 && row < screen->h)
             putPixel(screen, column, row, needleColour);
     }
@@ -210,24 +247,37 @@ void Car::setState(const CarState& state) {
 
 void Car::pushObstacleForce(double force) {
     Lock lock(mutex);
-    obstacleSum = obstacleSum + force - obstacleRing[ringIndex];
-    obstacleRing[ringIndex] = force;
-    ringIndex = (ringIndex + 1) % 20;
+    // Strengths up to the largest double are legal in a course, and their forces overflow a frame's
+    // sum or cancel to NaN. Held within a bound that the whole ring cannot overflow, every sample
+    // keeps the sum finite.
+    constexpr double maxSample = std::numeric_limits<double>::max() / (2 * obstacleRingSize);
+    const double sample = std::isnan(force) ? 0 : std::clamp(force, -maxSample, maxSample);
+    const double leaving = obstacleRing[ringIndex];
+    obstacleRing[ringIndex] = sample;
+    // A sample far beyond any real course's forces leaves rounding of its own size in the running
+    // sum; once it has gone the sum is taken afresh, so that the error goes with it.
+    constexpr double largeSample = 1e6;
+    if (std::fabs(leaving) > largeSample) {
+        obstacleSum = std::accumulate(std::begin(obstacleRing), std::end(obstacleRing), 0.0);
+    } else {
+        obstacleSum = obstacleSum + sample - leaving;
+    }
+    ringIndex = (ringIndex + 1) % obstacleRingSize;
 }
 
 void Car::drawGainSliders(SDL_Surface* screen, SDL_Surface* pointer) const {
-    drawSlider(screen, pointer, headingGain, 50, 150, 340);
-    drawSlider(screen, pointer, trackGain, 150, 150, 340);
-    drawSlider(screen, pointer, pathWeight, 250, 150, 340);
-    drawSlider(screen, pointer, obstacleThreshold, 350, 150, 340);
-    drawSlider(screen, pointer, avoidGain, 450, 150, 340);
+    const double values[] = {headingGain, trackGain, pathWeight, obstacleThreshold, avoidGain};
+    int column = firstSliderColumn;
+    for (const double value : values) {
+        drawSlider(screen, pointer, value, column, sliderTop, sliderBottom);
+        column += sliderSpacing;
+    }
 }
 
 void Car::drawSlider(SDL_Surface* screen, SDL_Surface* pointer, double value, int x, int top,
                      int bottom) const {
     if (pointer == nullptr) return;
-    // The offset of 97 rather than 100 lines the pointer up with the panel's tracks.
-    const int y = static_cast<int>((1 - value) * (bottom - top) + 97 + top);
+    const int y = static_cast<int>((1 - value) * (bottom - top) + sliderRowOffset + top);
     SDL_Rect source{0, 0, static_cast<Uint16>(pointer->w), static_cast<Uint16>(pointer->h)};
     SDL_Rect target{static_cast<Sint16>(x), static_cast<Sint16>(y), 0, 0};
     SDL_BlitSurface(pointer, &source, screen, &target);

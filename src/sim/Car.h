@@ -64,7 +64,10 @@ class Car {
     CarState getState() const;
     void setState(const CarState& state);
 
-    // Adds this frame's obstacle force to the memory of the last 20 frames.
+    // How many frames the obstacle memory spans.
+    static constexpr int32_t obstacleRingSize = 20;
+
+    // Adds this frame's obstacle force to the memory of the last obstacleRingSize frames.
     void pushObstacleForce(double force);
 
     // One 50 ms step of the autopilot along the course.
@@ -102,7 +105,7 @@ class Car {
     double bearing;
     double obstacleSum;
     bool firstStep;
-    double obstacleRing[20];
+    double obstacleRing[obstacleRingSize];
     Animation gauge;
     Animation lights;
     RotoAnimation wheels;

@@ -2,6 +2,8 @@
 // sensing of the course with its collisions.
 #include "Course.h"
 
+#include "Display.h"
+
 #include <SDL_mixer.h>
 
 #include <algorithm>
@@ -126,7 +128,7 @@ bool Course::read(std::istream& in, unsigned seed, const std::string& source) {
     }
     std::reverse(markers.begin(), markers.end());
     std::reverse(obstacles.begin(), obstacles.end());
-    return true;
+    return !capped;
 }
 
 double Course::drawAndSense(SDL_Surface* surface, double carX, double carY, double heading,
@@ -148,8 +150,8 @@ double Course::drawAndSense(SDL_Surface* surface, double carX, double carY, doub
             const double vx = (std::rand() % 2000 - 1000) / 15.0;
             const double vy = (std::rand() % 2000 - 1000) / 15.0;
             const int32_t lifetime = std::rand() % 1000;
-            particles.add(std::make_unique<Dirt>(800, 600, 0, 0, vx, vy, obstacle.screenX,
-                                                 obstacle.screenY, lifetime));
+            particles.add(std::make_unique<Dirt>(displayWidth, displayHeight, 0, 0, vx, vy,
+                                                 obstacle.screenX, obstacle.screenY, lifetime));
         }
     }
     if (crashed && soundEnabled) Mix_PlayChannelTimed(1, crashSound.get(), 0, -1);

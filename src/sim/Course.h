@@ -28,7 +28,8 @@ class Course {
     // Replaces the course by the one the stream holds (positioned after the leading number),
     // scattering the obstacles from a seed taken from the tick count. On a stream that ends early
     // or holds a token of the wrong kind it keeps what was completely read, says what it could not
-    // read on the standard error stream and answers false.
+    // read on the standard error stream and answers false; likewise when it asks for more than
+    // maxObstacles obstacles, of which it places maxObstacles.
     bool read(std::istream& in);
     // The same with a given seed; source names the file in the message.
     bool read(std::istream& in, unsigned seed, const std::string& source);

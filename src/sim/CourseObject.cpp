@@ -1,11 +1,17 @@
 // The turn into the car's frame, the projection onto the screen and the obstacle force.
 #include "CourseObject.h"
 
+#include "Display.h"
+
 #include <cmath>
 
 const double viewScale = 0.3;
 
 namespace {
+
+// The car's reference point: the middle of the bottom edge, looking up the screen.
+constexpr int carColumn = displayWidth / 2;
+constexpr int carRow = displayHeight;
 
 // Objects far outside the view would overflow the conversion to int; any clamped value stays off
 // the screen, and NaN counts as off the screen too.
@@ -29,9 +35,11 @@ double CourseObject::project(SDL_Surface* surface, double carX, double carY, dou
     const double r = dx * cosHeading - dy * sinHeading;
     const double t = dx * sinHeading + dy * cosHeading;
     hit = std::fabs(r) < 5 && t < 20 && t > 0;
-    screenX = toScreen(r / viewScale + 400);
-    screenY = toScreen(600 - t / viewScale);
-    if (!(screenX > 0 && screenX < 800 && screenY > 100 && screenY < 600)) return 0;
+    screenX = toScreen(r / viewScale + carColumn);
+    screenY = toScreen(carRow - t / viewScale);
+    if (!(screenX > 0 && screenX < displayWidth && screenY > bannerHeight &&
+          screenY < displayHeight))
+        return 0;
     double force = 0;
     if (t > 10) {
         const double q = (r * r + t * t) / 100;

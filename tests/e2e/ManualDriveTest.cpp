@@ -3,6 +3,7 @@
 #include "E2eTest.h"
 
 #include <algorithm>
+#include <fstream>
 #include <set>
 #include <thread>
 
@@ -13,9 +14,8 @@ class ManualDrive : public E2eTest {
     explicit ManualDrive(int depth = 16) : E2eTest(depth) {}
 
     // Starts a manual drive on the course and waits for its first frame.
-    void startDrive(const char* course) {
+    void startDrive(const char* course, LaunchOptions options = {}) {
         ASSERT_TRUE(writeData(course));
-        LaunchOptions options;
         options.arguments = {"c"};
         launch(options);
         ASSERT_TRUE(waitFor(patience(10s), screens::drive));
@@ -151,6 +151,34 @@ TEST_F(ManualDrive, EscapeFreezesTheLastFrameWhileTheProgramRunsOn) {
     std::this_thread::sleep_for(1s);
     shot = capture();
     EXPECT_EQ(shot, frozen) << "keys after Escape changed the screen";
+    EXPECT_TRUE(program().running());
+    EXPECT_EQ(terminate(), 0);
+}
+
+TEST_F(ManualDrive, JoystickZeroSetsTheSpeedByAnyOtherAxisAndItsButtonZeroEndsTheDrive) {
+    LaunchOptions options;
+    options.countFrames = true;
+    options.joystickFile = workDir + "/joystick";
+    std::ofstream joystick(options.joystickFile);
+    startDrive(courses::aside, options);
+    const auto send = [&](const std::string& events) { joystick << events << std::flush; };
+
+    // Another joystick's button 0, another button, a release: none ends the drive, so the axis
+    // event after them still moves the needle.
+    send("down 1 0\ndown 0 1\nup 0 0\naxis 0 1 -16384\n");
+    ASSERT_TRUE(waitFor(patience(10s), needleAt(10)));
+    send("axis 1 1 -32768\n");
+    std::this_thread::sleep_for(1s);
+    EXPECT_TRUE(screens::needleShows(capture(), 10)) << "joystick 1 set the speed";
+    send("axis 0 2 -8192\n");
+    ASSERT_TRUE(waitFor(patience(10s), needleAt(5)));
+
+    send("down 0 0\n");
+    EXPECT_TRUE(waitUntil(patience(10s), [&] {
+        const long before = program().presentation().frames;
+        std::this_thread::sleep_for(300ms);
+        return program().presentation().frames == before;
+    })) << "button 0 did not end the drive";
     EXPECT_TRUE(program().running());
     EXPECT_EQ(terminate(), 0);
 }

@@ -78,10 +78,16 @@ Roadsim::Roadsim(const std::string& workDirectory, const std::string& run,
          // Every race of a run is reported, and any report makes the exit status 66.
          "TSAN_OPTIONS=log_path=" + logBase + ".tsan:suppressions=" + suppressions +
              "/tsan.supp:halt_on_error=0:exitcode=66:print_suppressions=0"});
+    std::string preload;
     if (options.countFrames) {
-        request.environment.push_back(std::string("LD_PRELOAD=") + ROADSIM_FRAME_PROBE);
+        preload = ROADSIM_FRAME_PROBE;
         request.environment.push_back("ROADSIM_FRAME_COUNT_FILE=" + framesPath);
     }
+    if (!options.joystickFile.empty()) {
+        preload += std::string(preload.empty() ? "" : ":") + ROADSIM_FAKE_JOYSTICK;
+        request.environment.push_back("ROADSIM_JOYSTICK_FILE=" + options.joystickFile);
+    }
+    if (!preload.empty()) request.environment.push_back("LD_PRELOAD=" + preload);
     request.workingDirectory =
         options.workingDirectory.empty() ? workDirectory : options.workingDirectory;
     request.outputPath = outPath;

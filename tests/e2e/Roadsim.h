@@ -16,6 +16,7 @@ struct LaunchOptions {
     std::string audioDriver = "disk";     // SDL_AUDIODRIVER
     std::string audioFile;                // SDL_DISKAUDIOFILE; empty: one in the work directory
     bool countFrames = false;             // preload the probe that watches presented frames
+    std::string joystickFile;             // non-empty: preload a joystick fed from this file
 };
 
 struct Presentation {

@@ -1,6 +1,8 @@
 // Making the test data set: bitmaps with SDL_SaveBMP, WAV files by hand, the course text.
 #include "TestDataSet.h"
 
+#include "SurfacePtr.h"
+
 #include <SDL.h>
 
 #include <algorithm>
@@ -9,7 +11,6 @@
 #include <cstdio>
 #include <fstream>
 #include <functional>
-#include <memory>
 
 namespace courses {
 
@@ -44,11 +45,6 @@ const char* const obstacleAhead =
 
 namespace {
 
-struct SurfaceDeleter {
-    void operator()(SDL_Surface* surface) const { SDL_FreeSurface(surface); }
-};
-using Surface = std::unique_ptr<SDL_Surface, SurfaceDeleter>;
-
 void fill(SDL_Surface* surface, int x, int y, int w, int h, Rgb colour) {
     SDL_Rect rect{static_cast<Sint16>(x), static_cast<Sint16>(y), static_cast<Uint16>(w),
                   static_cast<Uint16>(h)};
@@ -57,7 +53,7 @@ void fill(SDL_Surface* surface, int x, int y, int w, int h, Rgb colour) {
 
 // A solid core of `colour` inside a transparent (pure blue) frame `border` pixels wide.
 bool writeBitmap(const std::string& path, int w, int h, Rgb colour, int border = 0) {
-    const Surface surface(
+    const SurfacePtr surface(
         SDL_CreateRGBSurface(SDL_SWSURFACE, w, h, 24, 0xFF0000, 0x00FF00, 0x0000FF, 0));
     if (!surface) return false;
     fill(surface.get(), 0, 0, w, h, palette::transparent);

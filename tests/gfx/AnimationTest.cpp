@@ -213,6 +213,39 @@ TEST_F(AnimationTest, TurnedFrameGrowsItsBoxFromTheTopLeftCorner) {
     EXPECT_GE(turned.top, 30);
 }
 
+// Whatever was drawn before (other angles, other frames, more angles than are kept), a turned
+// frame looks as a freshly loaded animation draws it.
+TEST_F(AnimationTest, TurnedFramesDrawnAgainMatchAFreshTurn) {
+    RotoAnimation animation;
+    addThreeFrames(animation);
+    const auto picture = [](RotoAnimation& roto, double angle) {
+        const SurfacePtr target = makeSurface565(40, 40);
+        roto.drawRotated(target.get(), 5, 5, angle);
+        std::vector<uint16_t> pixels;
+        for (int y = 0; y < 40; ++y)
+            for (int x = 0; x < 40; ++x) pixels.push_back(pixel565(target.get(), x, y));
+        return pixels;
+    };
+    const auto fresh = [&](int32_t elapsed, double angle) {
+        RotoAnimation other;
+        addThreeFrames(other);
+        other.update(elapsed);
+        return picture(other, angle);
+    };
+    const struct {
+        int32_t update;
+        double angle;
+        int32_t elapsed;
+    } steps[] = {{0, 15, 0}, {0, -15, 0}, {0, 15, 0}, {150, 15, 150}, {0, 0, 150}, {300, 15, 450}};
+    for (const auto& step : steps) {
+        animation.update(step.update);
+        EXPECT_EQ(picture(animation, step.angle), fresh(step.elapsed, step.angle))
+            << "at " << step.elapsed << " ms, " << step.angle << " degrees";
+    }
+    for (int angle = 1; angle <= 40; ++angle) picture(animation, angle);
+    EXPECT_EQ(picture(animation, 15), fresh(450, 15)) << "after more angles than are kept";
+}
+
 TEST_F(AnimationTest, TurnedTyreKeepsItsTransparency) {
     // A dark tyre on a pure-blue background, as the dashboard draws it.
     const SurfacePtr tyre = makeSurface24(10, 18, 0, 0, 255);

@@ -239,6 +239,39 @@ TEST_F(AutopilotTest, ObstaclesToTheRightSteerLeftMoreStronglyAtLowSpeed) {
     }
 }
 
+// Strengths up to the largest double are legal: their forces overflow the frame's sum, which must
+// neither make the steering run away nor stay in the obstacle memory once the obstacles are gone.
+TEST_F(AutopilotTest, ObstaclesOfTheLargestStrengthKeepTheSteeringBoundedAndLeaveTheMemory) {
+    struct Case {
+        int side;
+        double avoidGain;
+    };
+    const Case cases[] = {{3, 0.5}, {-3, 0.5}, {3, 0}, {-3, 0}};
+    const SurfacePtr screen = makeSurface565();
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message()
+                     << "obstacles at x " << c.side << ", avoid gain " << c.avoidGain);
+        setGains(0.5, 0.5, 0.5, c.avoidGain);
+        car->reset();
+        targetSpeed = 0;
+        for (const bool obstacles : {true, false}) {
+            ASSERT_EQ(
+                readCourse(course, courseText({{0, 0, 20}, {0, 1000, 20}},
+                                              {obstacles ? obstacleAt(c.side, 30, 1.7e308, 100)
+                                                         : obstacleAt(0, 0, 0, 0)})),
+                true);
+            for (int frame = 0; frame < 2 * Car::obstacleRingSize; ++frame) {
+                car->pushObstacleForce(course.drawAndSense(screen.get(), car->getX(), car->getY(),
+                                                           car->getHeading(), 0.5));
+                car->autopilotStep(course);
+                ASSERT_TRUE(std::isfinite(car->getObstacleSum())) << "frame " << frame;
+                ASSERT_LE(std::fabs(car->getSteering()), 52.5) << "frame " << frame;
+            }
+        }
+        EXPECT_EQ(car->getObstacleSum(), 0);
+    }
+}
+
 TEST_F(AutopilotTest, StandingStillAfterTheSpeedStepTakesNoObstacleTerm) {
     // Speed 1 steps down onto 0: only the path term, 0.5 * 0.5 * 4, remains.
     useCourse({{0, 0, 20}, {0, 1000, 20}});

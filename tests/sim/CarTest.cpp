@@ -7,6 +7,7 @@
 
 #include <atomic>
 #include <cmath>
+#include <cstdio>
 #include <set>
 #include <thread>
 #include <utility>
@@ -223,6 +224,46 @@ TEST_F(CarTest, WithSoundOffTheEngineNeverStarts) {
     car->setSpeed(0);
     car->update(20);
     EXPECT_FALSE(car->isSoundPlaying());
+}
+
+// Sounds that finish on channel 0 count the halts and restarts; the engine loops, so it plays on
+// until halted.
+TEST_F(CarTest, EngineSoundPlaysOnChannelZeroWhileMovingAndEveryUpdateAtRestHaltsIt) {
+    const DummyMixer mixer;
+    ASSERT_TRUE(mixer.isOpen());
+    car->loadSound();
+    const ChunkPtr other(Mix_LoadWAV("crash.wav"));
+    struct Step {
+        bool otherPlaying;
+        double speed;
+        bool playing;
+        int finished;
+    };
+    const Step steps[] = {
+        {true, 0, false, 1},   // at rest: halted, though the car had started nothing
+        {false, 30, true, 1},  // moving: started
+        {false, 30, true, 1},  // moving on: not restarted
+        {false, 0, false, 2},  // at rest: halted
+        {true, 0, false, 3},   // and at every update at rest
+    };
+    for (const Step& step : steps) {
+        if (step.otherPlaying) {
+            ASSERT_EQ(Mix_PlayChannel(0, other.get(), -1), 0);
+        }
+        car->setSpeed(static_cast<float>(step.speed));
+        car->update(20);
+        EXPECT_EQ(Mix_Playing(0) != 0, step.playing) << "speed " << step.speed;
+        EXPECT_EQ(car->isSoundPlaying(), step.playing) << "speed " << step.speed;
+        EXPECT_EQ(DummyMixer::finishedOn(0), step.finished) << "speed " << step.speed;
+    }
+
+    // A drive whose engine sound is missing runs silently.
+    std::remove("weepweep.wav");
+    car->loadSound();
+    car->setSpeed(30);
+    car->update(20);
+    EXPECT_EQ(Mix_Playing(0), 0);
+    EXPECT_TRUE(car->isSoundPlaying());
 }
 
 using Pixels = std::set<std::pair<int, int>>;

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <limits>
 #include <string>
@@ -300,6 +301,36 @@ TEST_F(DrawAndSenseTest, EveryObstacleHitMakesItsOwnDirtInEveryFrame) {
     EXPECT_EQ(particles.size(), 2u);
     course.drawAndSense(screen.get(), -1, -15, 0, 0.5);
     EXPECT_EQ(particles.size(), 4u);
+}
+
+TEST_F(DrawAndSenseTest, CrashSoundStartsOncePerFrameWithAHitOnChannelOne) {
+    const DummyMixer mixer;
+    ASSERT_TRUE(mixer.isOpen());
+    quietLoadImages(course);
+    ASSERT_TRUE(readCourse(course, courseText({}, {obstacleAt(0, 0, 0.8), obstacleAt(2, 0, 0.8)})));
+    // Two hits a frame; each start replaces the one before, which counts as finished.
+    struct Frame {
+        double carX;
+        bool playing;
+        int finished;
+    };
+    const Frame frames[] = {{-1, true, 0}, {-1, true, 1}, {-100, true, 1}, {-1, true, 2}};
+    for (const Frame& frame : frames) {
+        course.drawAndSense(screen.get(), frame.carX, -15, 0, 0.5);
+        EXPECT_EQ(Mix_Playing(1) != 0, frame.playing) << "car at x " << frame.carX;
+        EXPECT_EQ(DummyMixer::finishedOn(1), frame.finished) << "car at x " << frame.carX;
+    }
+    EXPECT_EQ(DummyMixer::finishedOn(0), 0);
+
+    // Without its sound file a drive crashes silently, dirt and all.
+    Mix_HaltChannel(1);
+    std::remove("crash.wav");
+    quietLoadImages(course);
+    ASSERT_EQ(course.getCrashSound(), nullptr);
+    const size_t dirtBefore = particles.size();
+    course.drawAndSense(screen.get(), -1, -15, 0, 0.5);
+    EXPECT_EQ(Mix_Playing(1), 0);
+    EXPECT_EQ(particles.size(), dirtBefore + 2);
 }
 
 TEST_F(DrawAndSenseTest, WaypointsAndMarkersAreDrawnAndFlaggedButNeverPush) {

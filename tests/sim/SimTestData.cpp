@@ -1,8 +1,12 @@
 // Writing the test sprites, and building course texts for the simulation tests.
 #include "SimTestData.h"
 
+#include <SDL_mixer.h>
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <cstdlib>
+#include <filesystem>
 #include <sstream>
 
 namespace {
@@ -16,6 +20,38 @@ constexpr Sprite allSprites[] = {tire1,          tire2,        tire3,          l
 SpriteDirectory::SpriteDirectory() : scratch() {
     for (const Sprite& sprite : allSprites)
         writeBitmap(sprite.fileName, sprite.w, sprite.h, sprite.r, sprite.g, sprite.b);
+}
+
+namespace {
+
+std::atomic<int> finished[2];
+
+void countFinished(int channel) {
+    if (channel >= 0 && channel < 2) ++finished[channel];
+}
+
+}  // namespace
+
+DummyMixer::DummyMixer() : open(false) {
+    for (const char* name : {"weepweep.wav", "crash.wav"})
+        std::filesystem::copy_file(std::filesystem::path(ROADSIM_DATA_DIR) / name, name,
+                                   std::filesystem::copy_options::overwrite_existing);
+    setenv("SDL_AUDIODRIVER", "dummy", 1);
+    open =
+        SDL_InitSubSystem(SDL_INIT_AUDIO) == 0 && Mix_OpenAudio(22050, AUDIO_S16LSB, 2, 4096) == 0;
+    for (std::atomic<int>& count : finished) count = 0;
+    Mix_ChannelFinished(countFinished);
+    soundEnabled = open;
+}
+
+DummyMixer::~DummyMixer() {
+    soundEnabled = false;
+    if (open) Mix_CloseAudio();
+    SDL_QuitSubSystem(SDL_INIT_AUDIO);
+}
+
+int DummyMixer::finishedOn(int channel) {
+    return finished[channel];
 }
 
 // Only the loads are captured: a failure reported while stdout is captured would be lost.

@@ -49,6 +49,24 @@ class SpriteDirectory {
     ScratchDirectory scratch;
 };
 
+// The mixer open on SDL's dummy audio driver with sound enabled, and the shipped engine and crash
+// sounds copied into the working directory; for as long as it lives. Channels that finish, halted
+// or replaced, are counted.
+class DummyMixer {
+  public:
+    DummyMixer();
+    ~DummyMixer();
+    DummyMixer(const DummyMixer&) = delete;
+    DummyMixer& operator=(const DummyMixer&) = delete;
+
+    bool isOpen() const { return open; }
+    // How many times a sound on the channel has finished since the mixer opened.
+    static int finishedOn(int channel);
+
+  private:
+    bool open;
+};
+
 // A car built from the sprites of the working directory, without its "getting: " lines.
 std::unique_ptr<Car> quietCar();
 // Course::loadImages without its "getting: " lines.

@@ -1,4 +1,6 @@
 // Regenerates the data set and checks it against the committed copy and what the program needs.
+#include "Course.h"
+
 #include <SDL.h>
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -36,12 +38,7 @@ fs::path dataFile(const std::string& name) {
     return fs::path(DATA_DIR) / name;
 }
 
-struct SurfaceDeleter {
-    void operator()(SDL_Surface* s) const { SDL_FreeSurface(s); }
-};
-using SurfacePtr = std::unique_ptr<SDL_Surface, SurfaceDeleter>;
-
-SurfacePtr loadBitmap(const std::string& name) {
+SurfacePtr loadDataBitmap(const std::string& name) {
     return SurfacePtr(SDL_LoadBMP(dataFile(name).string().c_str()));
 }
 
@@ -107,7 +104,7 @@ TEST(Bitmaps, HaveTheSizesThePlacementOnScreenAssumes) {
         {"gauge.bmp", 150, 40},
     };
     for (const BitmapSize& s : sizes) {
-        const SurfacePtr bmp = loadBitmap(s.name);
+        const SurfacePtr bmp = loadDataBitmap(s.name);
         ASSERT_TRUE(bmp) << s.name << ": " << SDL_GetError();
         EXPECT_EQ(bmp->w, s.width) << s.name;
         EXPECT_EQ(bmp->h, s.height) << s.name;
@@ -116,7 +113,7 @@ TEST(Bitmaps, HaveTheSizesThePlacementOnScreenAssumes) {
 
 TEST(Bitmaps, OpaqueOnesNeverUseTheTransparentKey) {
     for (const char* name : {"logo.bmp", "back.bmp", "control.bmp", "pointer.bmp"}) {
-        const SurfacePtr bmp = loadBitmap(name);
+        const SurfacePtr bmp = loadDataBitmap(name);
         ASSERT_TRUE(bmp) << name;
         int keyed = 0;
         for (int y = 0; y < bmp->h; ++y)
@@ -128,7 +125,7 @@ TEST(Bitmaps, OpaqueOnesNeverUseTheTransparentKey) {
 TEST(Bitmaps, SpritesAreKeyedAtTheCornersAndMostlyDrawnInside) {
     for (const char* name : {"wp.bmp", "iwp.bmp", "obsticle.bmp", "tire1.bmp", "tire2.bmp",
                              "tire3.bmp", "light1.bmp", "light2.bmp", "gauge.bmp"}) {
-        const SurfacePtr bmp = loadBitmap(name);
+        const SurfacePtr bmp = loadDataBitmap(name);
         ASSERT_TRUE(bmp) << name;
         const int right = bmp->w - 1, bottom = bmp->h - 1;
         for (const auto& [x, y] : {std::pair{0, 0}, {right, 0}, {0, bottom}, {right, bottom}})
@@ -158,8 +155,8 @@ bool samePixels(const std::vector<Rgb>& a, const std::vector<Rgb>& b) {
 }
 
 TEST(Bitmaps, TyreFramesAllDifferSoTheTreadVisiblyTurns) {
-    const SurfacePtr frames[] = {loadBitmap("tire1.bmp"), loadBitmap("tire2.bmp"),
-                                 loadBitmap("tire3.bmp")};
+    const SurfacePtr frames[] = {loadDataBitmap("tire1.bmp"), loadDataBitmap("tire2.bmp"),
+                                 loadDataBitmap("tire3.bmp")};
     for (const SurfacePtr& f : frames) ASSERT_TRUE(f);
     for (int i = 0; i < 3; ++i)
         EXPECT_FALSE(samePixels(pixels(frames[i].get()), pixels(frames[(i + 1) % 3].get())))
@@ -178,7 +175,7 @@ double meanOpaqueLuminance(const SDL_Surface* s) {
 }
 
 TEST(Bitmaps, LitLightIsClearlyBrighterThanTheRestingOne) {
-    const SurfacePtr lit = loadBitmap("light1.bmp"), dim = loadBitmap("light2.bmp");
+    const SurfacePtr lit = loadDataBitmap("light1.bmp"), dim = loadDataBitmap("light2.bmp");
     ASSERT_TRUE(lit && dim);
     EXPECT_GT(meanOpaqueLuminance(lit.get()), meanOpaqueLuminance(dim.get()) + 50);
 }
@@ -191,7 +188,7 @@ std::pair<int, int> needlePixel(double mph, int k) {
 }
 
 TEST(Bitmaps, GaugeFaceLiesUnderTheNeedleAndIsLightEnoughForABlackNeedle) {
-    const SurfacePtr gauge = loadBitmap("gauge.bmp");
+    const SurfacePtr gauge = loadDataBitmap("gauge.bmp");
     ASSERT_TRUE(gauge);
     for (int mph = 5; mph <= 55; mph += 5) {
         int light = 0, sampled = 0;
@@ -295,84 +292,74 @@ TEST(Sounds, CrashHitsAtOnceAndDiesAway) {
     EXPECT_LT(std::abs(s.back()), 200);
 }
 
-struct Waypoint {
-    int label;
-    double x, y;
-    int speed;
+// The course file as the program reads it: the leading number, then the course itself.
+struct ReadCourse {
+    ParticleList particles;
+    Course course{particles};
+    bool complete = false;
 };
 
-struct ObstacleGroup {
-    int count;
-    double strength;
-    int xmin, ymin, xmax, ymax;
-};
-
-struct Course {
-    int id = 0;
-    std::string name;
-    std::vector<Waypoint> waypoints;
-    std::vector<ObstacleGroup> groups;
-};
-
-// Reads the whole file and fails unless every token is consumed in the expected shape.
-bool parseCourse(const std::string& text, Course& course) {
+void readCourse(const std::string& text, ReadCourse& read) {
     std::istringstream in(text);
-    size_t n = 0;
-    if (!(in >> course.id >> course.name >> n)) return false;
-    course.waypoints.resize(n);
-    for (Waypoint& w : course.waypoints)
-        if (!(in >> w.label >> w.x >> w.y >> w.speed)) return false;
-    size_t g = 0;
-    if (!(in >> g)) return false;
-    course.groups.resize(g);
-    for (ObstacleGroup& o : course.groups)
-        if (!(in >> o.count >> o.strength >> o.xmin >> o.ymin >> o.xmax >> o.ymax)) return false;
+    int leadingNumber = 0;
+    in >> leadingNumber;
     std::string rest;
-    return !(in >> rest);
+    read.complete = read.course.read(in, 1, "courses.txt") && !(in >> rest);
 }
 
 TEST(CourseFile, ParsesCompletely) {
-    Course course;
-    EXPECT_TRUE(parseCourse(readFile(dataFile("courses.txt")), course));
-    EXPECT_FALSE(parseCourse("1 x 2 0 0 0 20 1 300 0", course));
-    EXPECT_FALSE(parseCourse("1 x 1 0 0 0 20 0 junk", course));
+    const std::pair<std::string, bool> cases[] = {
+        {readFile(dataFile("courses.txt")), true},
+        {"1 x 2 0 0 0 20 1 300 0", false},
+        {"1 x 1 0 0 0 20 0 junk", false},
+    };
+    for (const auto& [text, complete] : cases) {
+        ReadCourse read;
+        readCourse(text, read);
+        EXPECT_EQ(read.complete, complete) << text.substr(0, 40);
+    }
 }
 
 TEST(CourseFile, IsADrivableCircuitFromTheOrigin) {
-    Course course;
-    ASSERT_TRUE(parseCourse(readFile(dataFile("courses.txt")), course));
-    const std::vector<Waypoint>& w = course.waypoints;
+    ReadCourse read;
+    readCourse(readFile(dataFile("courses.txt")), read);
+    ASSERT_TRUE(read.complete);
+    const std::vector<CourseObject>& w = read.course.getWaypoints();
     ASSERT_GE(w.size(), 10u);
     EXPECT_EQ(w[0].x, 0);
     EXPECT_EQ(w[0].y, 0);
     EXPECT_EQ(w[1].x, 0);
     EXPECT_GT(w[1].y, 0);
-    for (const Waypoint& p : w) {
-        EXPECT_GE(p.speed, 10) << "waypoint " << p.label;
-        EXPECT_LE(p.speed, 45) << "waypoint " << p.label;
+    for (size_t i = 0; i < w.size(); ++i) {
+        EXPECT_GE(w[i].value, 10) << "waypoint " << i;
+        EXPECT_LE(w[i].value, 45) << "waypoint " << i;
     }
     for (size_t i = 1; i + 1 < w.size(); ++i) {
         const double inX = w[i].x - w[i - 1].x, inY = w[i].y - w[i - 1].y;
         const double outX = w[i + 1].x - w[i].x, outY = w[i + 1].y - w[i].y;
         EXPECT_GT(inX * outX + inY * outY, 0) << "hairpin of 90 degrees or more at waypoint " << i;
     }
-    const Waypoint& last = w.back();
+    const CourseObject& last = w.back();
     EXPECT_LT(std::hypot(last.x, last.y), 100) << "the circuit must close near the start";
     EXPECT_GT(last.y - w[w.size() - 2].y, 0) << "the last leg must come back heading +y";
 }
 
-TEST(CourseFile, ObstacleGroupsAreProperRectanglesWithSomeRandomStrengths) {
-    Course course;
-    ASSERT_TRUE(parseCourse(readFile(dataFile("courses.txt")), course));
-    ASSERT_FALSE(course.groups.empty());
-    bool random = false;
-    for (const ObstacleGroup& g : course.groups) {
-        EXPECT_GT(g.count, 0);
-        EXPECT_LT(g.xmin, g.xmax);
-        EXPECT_LT(g.ymin, g.ymax);
-        random = random || g.strength < 0;
+TEST(CourseFile, ObstaclesAreScatteredOverAreasWithSomeRandomStrengths) {
+    ReadCourse read;
+    readCourse(readFile(dataFile("courses.txt")), read);
+    ASSERT_TRUE(read.complete);
+    const std::vector<CourseObject>& obstacles = read.course.getObstacles();
+    ASSERT_FALSE(obstacles.empty());
+    std::set<std::pair<double, double>> places;
+    std::set<double> strengths;
+    for (const CourseObject& o : obstacles) {
+        places.insert({o.x, o.y});
+        strengths.insert(o.value);
     }
-    EXPECT_TRUE(random);
+    // Rectangles that are lines or points would stack their obstacles on few places.
+    EXPECT_GT(places.size(), obstacles.size() * 9 / 10);
+    // A group of fixed strength gives one value; random strengths give many.
+    EXPECT_GT(strengths.size(), 10u);
 }
 
 }  // namespace

@@ -1,10 +1,11 @@
 // An owned software surface with the colour and drawing helpers the art is painted with.
 #pragma once
 
+#include "SurfacePtr.h"
+
 #include <SDL.h>
 
 #include <cstdint>
-#include <memory>
 #include <string>
 
 struct Rgb {
@@ -18,11 +19,6 @@ Rgb shade(Rgb c, double factor);
 
 // Sprites leave this colour transparent, so nothing may be drawn in it.
 constexpr Rgb kKey{0, 0, 255};
-
-struct SurfaceDeleter {
-    void operator()(SDL_Surface* s) const { SDL_FreeSurface(s); }
-};
-using SurfacePtr = std::unique_ptr<SDL_Surface, SurfaceDeleter>;
 
 // Every call is clipped and does nothing on a canvas whose surface could not be made.
 class Canvas {

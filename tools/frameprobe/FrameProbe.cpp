@@ -1,6 +1,6 @@
-// Preloaded into the program by the tests that watch its frames: counts the frames it presents
-// and notes which thread presents them, so that a test can tell whether two workers ever drew at
-// once.
+// Preloaded into a program by the tests and the benchmark that watch its frames: counts the
+// frames it presents and notes which thread presents them, so that a test can tell whether two
+// workers ever drew at once.
 #include <SDL.h>
 #include <dlfcn.h>
 #include <fcntl.h>

@@ -134,26 +134,17 @@ void Dashboard(benchmark::State& state) {
 void ShippedCourseFrame(benchmark::State& state) {
     World& w = world();
     std::ifstream stream("courses.txt");
-    int leading = 0;
-    stream >> leading;
-    w.course.read(stream, 1, "courses.txt");
-    const SurfacePtr logo = loadBitmap("logo.bmp");
-    const SurfacePtr back = loadBitmap("back.bmp");
+    w.course.readFile(stream, 1, "courses.txt");
+    const Backdrop backdrop;
     w.car->reset();
-    DriveClock clock(0);
+    DriveFrames frames(*w.car, w.course, w.particles, 0);
     uint16_t tick = 0;
     const long allocationsBefore = allocations;
     const long heapAllocationsBefore = heapAllocations;
     const size_t particlesBefore = w.particles.size();
     for (auto _ : state) {
         tick = static_cast<uint16_t>(tick + 20);
-        const uint16_t dt = clock.tick(tick);
-        advanceFrame(*w.car, w.course, clock, dt, true);
-        SDL_Rect logoAt{0, 0, 0, 0};
-        SDL_Rect backAt{0, 100, 0, 0};
-        SDL_BlitSurface(logo.get(), nullptr, w.screen.get(), &logoAt);
-        SDL_BlitSurface(back.get(), nullptr, w.screen.get(), &backAt);
-        composeFrame(w.screen.get(), *w.car, w.course, w.particles, dt);
+        frames.run(w.screen.get(), tick, &autopilotDriver, &backdrop);
     }
     state.counters["allocations_per_frame"] =
         static_cast<double>(allocations - allocationsBefore) / state.iterations();

@@ -47,40 +47,14 @@ void InputHandler::handleKey(int key) {
             stopDriving = false;
             startDriving();
             break;
-        case SDLK_a:
-            stepUp(car.headingGain);
-            break;
-        case SDLK_z:
-            stepDown(car.headingGain);
-            break;
-        case SDLK_s:
-            stepUp(car.trackGain);
-            break;
-        case SDLK_x:
-            stepDown(car.trackGain);
-            break;
-        case SDLK_d:
-            stepUp(car.pathWeight);
-            break;
-        case SDLK_c:
-            stepDown(car.pathWeight);
-            break;
-        case SDLK_f:
-            stepUp(car.obstacleThreshold);
-            break;
-        case SDLK_v:
-            stepDown(car.obstacleThreshold);
-            break;
-        case SDLK_g:
-            stepUp(car.avoidGain);
-            break;
-        case SDLK_b:
-            stepDown(car.avoidGain);
-            break;
         case SDLK_r:
             car.reset();
             break;
         default:
+            for (const TuningSlider& slider : tuningSliders) {
+                if (key == slider.raiseKey) stepUp(car.*slider.carValue);
+                if (key == slider.lowerKey) stepDown(car.*slider.carValue);
+            }
             break;
     }
 }

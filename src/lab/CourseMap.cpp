@@ -1,7 +1,8 @@
-// Drawing the course map with SDL_gfx on a software surface.
+// Drawing the course map with SDL_gfx on a software surface, saved as PNG or BMP.
 #include "CourseMap.h"
 
 #include "ImageFrame.h"
+#include "Png.h"
 
 #include <SDL_gfxPrimitives.h>
 
@@ -96,5 +97,6 @@ bool writeCourseMap(const std::string& fileName, const Course& course,
     stringRGBA(surface, 10, 10, course.getName().c_str(), 255, 255, 255, 255);
     stringRGBA(surface, 10, mapSize - 18, "path: blue slow .. red fast   x: collision", 255, 255,
                255, 255);
-    return SDL_SaveBMP(surface, fileName.c_str()) == 0;
+    const bool png = fileName.size() >= 4 && fileName.compare(fileName.size() - 4, 4, ".png") == 0;
+    return png ? writePng(surface, fileName) : SDL_SaveBMP(surface, fileName.c_str()) == 0;
 }

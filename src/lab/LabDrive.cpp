@@ -1,7 +1,8 @@
 // The lab's drive loop: frames of a fixed step through the game's own frame code, and lap figures.
 #include "LabDrive.h"
 
-#include "DriveFrame.h"
+#include <fcntl.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cmath>
@@ -26,6 +27,26 @@ class SilencedOutput {
     std::streambuf* err;
 };
 
+// Works in another folder for as long as it lives; an empty name stays where it is.
+class InFolder {
+  public:
+    explicit InFolder(const std::string& folder)
+        : home(folder.empty() ? -1 : ::open(".", O_RDONLY | O_CLOEXEC)) {
+        if (home >= 0 && chdir(folder.c_str()) != 0)
+            std::cerr << "roadsim-lab: cannot enter " << folder << std::endl;
+    }
+    ~InFolder() {
+        if (home < 0) return;
+        if (fchdir(home) != 0) std::cerr << "roadsim-lab: cannot return to the working folder\n";
+        ::close(home);
+    }
+    InFolder(const InFolder&) = delete;
+    InFolder& operator=(const InFolder&) = delete;
+
+  private:
+    int home;
+};
+
 struct LapAccumulator {
     int64_t frames = 0;
     int64_t startMs = 0;
@@ -47,17 +68,23 @@ struct LapAccumulator {
 
 }  // namespace
 
-LabDrive::LabDrive(std::string text, const std::string& sourceName)
+LabDrive::LabDrive(std::string text, const std::string& sourceName, const std::string& imageFolder)
     : courseText(std::move(text)),
       source(sourceName),
       particles(),
       course(particles),
       car(),
+      backdrop(),
       screen(makeDisplaySurface()),
       isValid(false) {
     {
+        const InFolder images(imageFolder);
         const SilencedOutput quiet;
         car = std::make_unique<Car>();
+        if (!imageFolder.empty()) {
+            course.loadImages();
+            backdrop = std::make_unique<Backdrop>();
+        }
     }
     isValid = readCourse(1);
     if (isValid && course.getWaypoints().size() < 2) {
@@ -68,52 +95,74 @@ LabDrive::LabDrive(std::string text, const std::string& sourceName)
 
 bool LabDrive::readCourse(unsigned seed) {
     std::istringstream stream(courseText);
-    int leadingNumber = 0;
-    stream >> leadingNumber;
-    return course.read(stream, seed, source);
+    return course.readFile(stream, seed, source);
 }
 
 DriveResult LabDrive::drive(const Tuning& tuning, const DriveSettings& settings) {
     DriveResult result;
     readCourse(settings.seed);
     car->reset();
-    car->headingGain = tuning.heading;
-    car->trackGain = tuning.track;
-    car->pathWeight = tuning.path;
-    car->obstacleThreshold = tuning.threshold;
-    car->avoidGain = tuning.avoid;
+    car->setTuning(tuning);
+    if (settings.controller != nullptr && !settings.controller->start(course)) {
+        result.end = DriveEnd::controllerFailed;
+        return result;
+    }
 
-    DriveClock clock(0);
-    uint16_t now = 0;
     int64_t elapsedMs = 0;
-    int32_t previousIndex = 0;
+    int step = 0;
+    // At a step the screen still shows the frame composed last: what the driver sees as it
+    // decides.
+    const DriverStep driver = [&](Car& driven, const Course& followed) {
+        const StepState state{++step, elapsedMs / 1000.0, driven.driverView(followed)};
+        std::string image;
+        if (settings.recorder != nullptr &&
+            !settings.recorder->saveFrame(screen.get(), state.step, image)) {
+            result.end = DriveEnd::recordingFailed;
+            return;
+        }
+        ControlCommand command{};
+        if (settings.controller == nullptr) {
+            command = driven.autopilotControl(followed);
+        } else if (settings.controller->decide(state, image, command)) {
+            driven.applyControl(command);
+        } else {
+            result.end = DriveEnd::controllerFailed;
+            return;
+        }
+        if (settings.recorder != nullptr && !settings.recorder->log(state, image, command))
+            result.end = DriveEnd::recordingFailed;
+    };
+
+    DriveFrames frames(*car, course, particles, 0);
+    uint16_t now = 0;
     LapAccumulator lap;
     while (static_cast<int>(result.laps.size()) < settings.laps) {
-        if (elapsedMs - lap.startMs >= settings.lapLimitMs) return result;
+        if (elapsedMs - lap.startMs >= settings.lapLimitMs) {
+            result.end = DriveEnd::lapLimit;
+            break;
+        }
         now = static_cast<uint16_t>(now + settings.stepMs);
         elapsedMs += settings.stepMs;
-        const uint16_t dt = clock.tick(now);
-        advanceFrame(*car, course, clock, dt, true);
-        composeFrame(screen.get(), *car, course, particles, dt);
+        const FrameOutcome outcome = frames.run(screen.get(), now, &driver, backdrop.get());
+        if (result.end != DriveEnd::finished) break;
 
         bool collision = false;
         for (const CourseObject& obstacle : course.getObstacles()) {
-            if (obstacle.value >= 0.5 && obstacle.value >= tuning.threshold && obstacle.isHit()) {
+            if (Course::collides(obstacle, tuning.obstacleThreshold)) {
                 collision = true;
                 lap.hit.insert(&obstacle);
             }
         }
-        const CarState state = car->getState();
-        if (state.waypointIndex < previousIndex) {
-            // The frame whose autopilot step put the car back at the start opens the next lap.
+        if (outcome.lapEnded) {
+            // The frame whose step put the car back at the start opens the next lap.
             const int64_t lapEnd = elapsedMs - settings.stepMs;
             result.laps.push_back(lap.finish(lapEnd));
             if (static_cast<int>(result.laps.size()) == settings.laps) break;
             lap = LapAccumulator();
             lap.startMs = lapEnd;
         }
-        previousIndex = state.waypointIndex;
 
+        const CarState state = car->getState();
         const double crossTrack = car->crossTrackDistance(course);
         ++lap.frames;
         lap.crossTrackSquares += crossTrack * crossTrack;
@@ -124,7 +173,12 @@ DriveResult LabDrive::drive(const Tuning& tuning, const DriveSettings& settings)
             result.trace.push_back({elapsedMs / 1000.0, state.x, state.y, state.heading,
                                     state.speed, state.steering, state.waypointIndex,
                                     car->getObstacleSum(), crossTrack, collision});
+        if (settings.watcher != nullptr && !settings.watcher->show(screen.get(), elapsedMs)) {
+            result.end = DriveEnd::watcherClosed;
+            break;
+        }
     }
-    result.finished = true;
+    if (settings.controller != nullptr && result.end != DriveEnd::controllerFailed)
+        settings.controller->finish();
     return result;
 }

@@ -1,25 +1,20 @@
-// Headless drives of a course by the autopilot, frame by frame as the game composes them, with the
-// figures of every lap.
+// Headless drives of a course by the autopilot or an external controller, frame by frame as the
+// game composes them, with the figures of every lap.
 #pragma once
 
 #include "Car.h"
+#include "Controller.h"
 #include "Course.h"
+#include "DriveFrame.h"
 #include "ImageFrame.h"
 #include "Particle.h"
+#include "Recorder.h"
+#include "Watcher.h"
 
 #include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
-
-// The five tuning values, in the order of the control screen's sliders.
-struct Tuning {
-    double heading = 0.5;
-    double track = 0.5;
-    double path = 0.5;
-    double threshold = 0.5;
-    double avoid = 0.5;
-};
 
 struct DriveSettings {
     int laps = 1;
@@ -28,6 +23,11 @@ struct DriveSettings {
     // A lap that takes longer than this has failed: the car strays or circles.
     int64_t lapLimitMs = 600000;
     bool recordTrace = false;
+    // Company of the drive, each optional: who drives instead of the autopilot (started already),
+    // where the steps are recorded (opened already), and who watches.
+    Controller* controller = nullptr;
+    Recorder* recorder = nullptr;
+    Watcher* watcher = nullptr;
 };
 
 struct LapFigures {
@@ -46,10 +46,19 @@ struct TraceRow {
     bool collision;
 };
 
+enum class DriveEnd {
+    finished,          // every lap within the limit
+    lapLimit,          // a lap took too long
+    controllerFailed,  // see the controller's fault
+    recordingFailed,   // a frame could not be written
+    watcherClosed,     // the viewer ended it
+};
+
 struct DriveResult {
     std::vector<LapFigures> laps;
-    bool finished = false;  // every lap within the limit
+    DriveEnd end = DriveEnd::finished;
     std::vector<TraceRow> trace;
+    bool finished() const { return end == DriveEnd::finished; }
 };
 
 // One car on one course, driven off-screen; each drive reads the course anew from its text with the
@@ -57,7 +66,10 @@ struct DriveResult {
 class LabDrive {
   public:
     // Fails (see valid()) when the course text cannot be read or has fewer than two waypoints.
-    explicit LabDrive(std::string courseText, const std::string& source);
+    // With an image folder, the car, the course and the backdrop load their bitmaps from there, as
+    // the game does from its working directory; without one, frames show no sprites.
+    LabDrive(std::string courseText, const std::string& source,
+             const std::string& imageFolder = "");
     LabDrive(const LabDrive&) = delete;
     LabDrive& operator=(const LabDrive&) = delete;
 
@@ -75,6 +87,7 @@ class LabDrive {
     ParticleList particles;
     Course course;
     std::unique_ptr<Car> car;
+    std::unique_ptr<Backdrop> backdrop;
     SurfacePtr screen;
     bool isValid;
 };

@@ -1,6 +1,8 @@
 // Parsing and checking the lab's options.
 #include "LabOptions.h"
 
+#include "Car.h"
+
 #include <cerrno>
 #include <cmath>
 #include <cstdlib>
@@ -8,10 +10,22 @@
 const char* const labUsage =
     "usage: roadsim-lab [courses.txt] [--heading G] [--track G] [--path G] [--threshold G]\n"
     "                   [--avoid G] [--laps N] [--step MS] [--seed S] [--csv FILE] [--map FILE]\n"
-    "                   [--tune]\n"
+    "                   [--controller COMMAND] [--controller-timeout SECONDS] [--record DIR]\n"
+    "                   [--watch] [--watch-speed K] [--tune]\n"
     "Drives the course headlessly with the autopilot and prints the figures of every lap;\n"
     "--tune searches the tuning values on the tuning keys' 0.05 grid.\n"
-    "Tuning values G are within 0 to 1 (default 0.5).\n";
+    "Tuning values G are within 0 to 1 (default 0.5).\n"
+    "  --controller COMMAND         let COMMAND (run by /bin/sh) drive: JSON Lines on its\n"
+    "                               standard input and output, a reply every 50 ms step\n"
+    "  --controller-timeout SECONDS the longest wait for a reply (default 1)\n"
+    "  --record DIR                 the frame of every step as DIR/frames/NNNNNN.png and\n"
+    "                               DIR/driving_log.csv; DIR must be new or empty\n"
+    "  --watch                      show the drive in a window; Escape ends it\n"
+    "  --watch-speed K              watch K times faster than real time (default 1)\n"
+    "  --map FILE                   a map of the drive: PNG when FILE ends in .png, else BMP\n"
+    "Exit status: 0 done, 1 course or output file unusable, 2 bad option, 3 a lap did not\n"
+    "finish in time; the controller: 4 cannot start, 5 exited early, 6 sent a bad reply,\n"
+    "7 too slow.\n";
 
 namespace {
 
@@ -35,16 +49,15 @@ bool parseInteger(const std::string& text, long low, long high, long& value) {
 
 bool parseLabOptions(const std::vector<std::string>& args, LabOptions& options,
                      std::string& error) {
-    const std::pair<const char*, double*> tunings[] = {{"--heading", &options.tuning.heading},
-                                                       {"--track", &options.tuning.track},
-                                                       {"--path", &options.tuning.path},
-                                                       {"--threshold", &options.tuning.threshold},
-                                                       {"--avoid", &options.tuning.avoid}};
     bool courseGiven = false;
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];
         if (arg == "--tune") {
             options.tune = true;
+            continue;
+        }
+        if (arg == "--watch") {
+            options.watch = true;
             continue;
         }
         if (arg == "--help" || arg == "-h") {
@@ -66,15 +79,15 @@ bool parseLabOptions(const std::vector<std::string>& args, LabOptions& options,
         }
         const std::string& value = args[++i];
         bool known = false;
-        for (const auto& [name, target] : tunings) {
-            if (arg != name) continue;
+        for (const TuningSlider& slider : tuningSliders) {
+            if (arg != slider.option) continue;
             known = true;
             double number = 0;
             if (!parseNumber(value, number) || number < 0 || number > 1) {
                 error = arg + " must be a number from 0 to 1, not " + value;
                 return false;
             }
-            *target = number;
+            options.tuning.*slider.value = number;
         }
         if (known) continue;
         long number = 0;
@@ -101,10 +114,26 @@ bool parseLabOptions(const std::vector<std::string>& args, LabOptions& options,
             options.csvPath = value;
         } else if (arg == "--map") {
             options.mapPath = value;
+        } else if (arg == "--controller") {
+            options.controller = value;
+        } else if (arg == "--record") {
+            options.recordFolder = value;
+        } else if (arg == "--controller-timeout" || arg == "--watch-speed") {
+            double number = 0;
+            if (!parseNumber(value, number) || number < 0.001 || number > 1e6) {
+                error = arg + " must be a number from 0.001 to 1000000, not " + value;
+                return false;
+            }
+            (arg == "--watch-speed" ? options.watchSpeed : options.controllerTimeout) = number;
         } else {
             error = "unknown option " + arg;
             return false;
         }
+    }
+    if (options.tune &&
+        (!options.controller.empty() || !options.recordFolder.empty() || options.watch)) {
+        error = "--tune drives the autopilot only: no --controller, --record or --watch with it";
+        return false;
     }
     return true;
 }

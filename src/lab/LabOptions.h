@@ -1,7 +1,7 @@
 // The lab's command line.
 #pragma once
 
-#include "LabDrive.h"
+#include "TuningStep.h"
 
 #include <string>
 #include <vector>
@@ -14,6 +14,11 @@ struct LabOptions {
     unsigned seed = 1;
     std::string csvPath;
     std::string mapPath;
+    std::string controller;
+    double controllerTimeout = 1;
+    std::string recordFolder;
+    bool watch = false;
+    double watchSpeed = 1;
     bool tune = false;
     bool help = false;
 };

@@ -5,16 +5,12 @@
 
 #include <cmath>
 #include <cstdlib>
+#include <iterator>
 #include <sstream>
 
 namespace {
 
-double* field(Tuning& tuning, int slider) {
-    double* const fields[] = {&tuning.heading, &tuning.track, &tuning.path, &tuning.threshold,
-                              &tuning.avoid};
-    return fields[slider];
-}
-
+constexpr int sliderCount = static_cast<int>(std::size(tuningSliders));
 // Ten presses reach either bound from the default.
 constexpr int maxSteps = 10;
 
@@ -22,31 +18,30 @@ constexpr int maxSteps = 10;
 
 Tuning toTuning(const GridTuning& grid) {
     Tuning tuning;
-    for (int slider = 0; slider < 5; ++slider) {
-        double* value = field(tuning, slider);
-        for (int i = 0; i < grid.steps[slider]; ++i) *value = tuningStepUp(*value);
-        for (int i = 0; i > grid.steps[slider]; --i) *value = tuningStepDown(*value);
+    for (int slider = 0; slider < sliderCount; ++slider) {
+        double& value = tuning.*tuningSliders[slider].value;
+        for (int i = 0; i < grid.steps[slider]; ++i) value = tuningStepUp(value);
+        for (int i = 0; i > grid.steps[slider]; --i) value = tuningStepDown(value);
     }
     return tuning;
 }
 
 GridTuning toGrid(const Tuning& tuning) {
     GridTuning grid;
-    Tuning copy = tuning;
-    for (int slider = 0; slider < 5; ++slider)
-        grid.steps[slider] = static_cast<int>(std::lround((*field(copy, slider) - 0.5) / 0.05));
+    for (int slider = 0; slider < sliderCount; ++slider)
+        grid.steps[slider] = static_cast<int>(std::lround(
+            (tuning.*tuningSliders[slider].value - Tuning().*tuningSliders[slider].value) / 0.05));
     return grid;
 }
 
 std::string keyPresses(const GridTuning& grid) {
-    static const char upper[] = "asdfg";
-    static const char lower[] = "zxcvb";
     std::ostringstream out;
-    for (int slider = 0; slider < 5; ++slider) {
+    for (int slider = 0; slider < sliderCount; ++slider) {
         const int steps = grid.steps[slider];
         if (steps == 0) continue;
         if (out.tellp() > 0) out << ", ";
-        out << (steps > 0 ? upper[slider] : lower[slider]) << " x" << std::abs(steps);
+        out << (steps > 0 ? tuningSliders[slider].raiseKey : tuningSliders[slider].lowerKey) << " x"
+            << std::abs(steps);
     }
     return out.tellp() > 0 ? out.str() : "none";
 }
@@ -61,7 +56,7 @@ Score scoreTuning(LabDrive& lab, const Tuning& tuning, const std::vector<unsigne
         settings.seed = seed;
         settings.lapLimitMs = 300000;
         const DriveResult result = lab.drive(tuning, settings);
-        if (!result.finished) {
+        if (!result.finished()) {
             score.finished = false;
             score.value += 1e6;
             continue;
@@ -87,7 +82,7 @@ TuneResult tune(LabDrive& lab, const GridTuning& start, const std::vector<unsign
         bool improved = true;
         while (improved) {
             improved = false;
-            for (int slider = 0; slider < 5; ++slider) {
+            for (int slider = 0; slider < sliderCount; ++slider) {
                 for (const int direction : {1, -1}) {
                     GridTuning candidate = result.best;
                     candidate.steps[slider] += direction * stride;

@@ -4,13 +4,14 @@
 #include "LabDrive.h"
 
 #include <functional>
+#include <iterator>
 #include <string>
 #include <vector>
 
 // A tuning as key presses from the defaults: steps[i] presses of slider i's upper key (negative:
 // of its lower key).
 struct GridTuning {
-    int steps[5] = {0, 0, 0, 0, 0};
+    int steps[std::size(tuningSliders)] = {};
 };
 
 // The exact values that the control screen reaches by those key presses.

@@ -1,4 +1,5 @@
-// roadsim-lab: evaluates and tunes the autopilot on a course, headlessly and faster than real time.
+// roadsim-lab: evaluates and tunes the autopilot or an external controller on a course, headlessly
+// and faster than real time, records what the driver sees and shows it in a window.
 #include "CourseMap.h"
 #include "LabDrive.h"
 #include "LabOptions.h"
@@ -6,8 +7,10 @@
 
 #include <chrono>
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <iostream>
+#include <optional>
 #include <sstream>
 
 namespace {
@@ -38,6 +41,30 @@ int evaluate(LabDrive& lab, const LabOptions& options) {
     settings.stepMs = static_cast<uint16_t>(options.stepMs);
     settings.seed = options.seed;
     settings.recordTrace = !options.csvPath.empty() || !options.mapPath.empty();
+    std::string error;
+    std::optional<Recorder> recorder;
+    if (!options.recordFolder.empty()) {
+        recorder.emplace(options.recordFolder);
+        if (!recorder->open(error)) {
+            std::cerr << "roadsim-lab: " << error << std::endl;
+            return 1;
+        }
+        settings.recorder = &*recorder;
+    }
+    std::optional<Watcher> watcher;
+    if (options.watch) {
+        watcher.emplace(options.watchSpeed);
+        if (!watcher->open(error)) {
+            std::cerr << "roadsim-lab: " << error << std::endl;
+            return 1;
+        }
+        settings.watcher = &*watcher;
+    }
+    std::optional<Controller> controller;
+    if (!options.controller.empty()) {
+        controller.emplace(options.controller, options.controllerTimeout);
+        settings.controller = &*controller;
+    }
     const auto started = std::chrono::steady_clock::now();
     const DriveResult result = lab.drive(options.tuning, settings);
     const double realSeconds =
@@ -62,6 +89,7 @@ int evaluate(LabDrive& lab, const LabOptions& options) {
         done ? speed / done : 0.0);
     std::printf("simulated %.1f s in %.3f s of real time (%.0f times real time)\n", simulated,
                 realSeconds, realSeconds > 0 ? simulated / realSeconds : 0.0);
+    std::fflush(stdout);
 
     if (!options.csvPath.empty() && !writeTrace(options.csvPath, result.trace)) {
         std::cerr << "roadsim-lab: cannot write " << options.csvPath << std::endl;
@@ -72,7 +100,15 @@ int evaluate(LabDrive& lab, const LabOptions& options) {
         std::cerr << "roadsim-lab: cannot write " << options.mapPath << std::endl;
         return 1;
     }
-    if (!result.finished) {
+    if ((recorder && !recorder->close()) || result.end == DriveEnd::recordingFailed) {
+        std::cerr << "roadsim-lab: cannot write into " << options.recordFolder << std::endl;
+        return 1;
+    }
+    if (result.end == DriveEnd::controllerFailed) {
+        std::cerr << "roadsim-lab: " << controller->faultMessage() << std::endl;
+        return static_cast<int>(controller->fault());
+    }
+    if (result.end == DriveEnd::lapLimit) {
         std::cerr << "roadsim-lab: lap " << done + 1
                   << " did not finish within the time limit: the car strays or circles"
                   << std::endl;
@@ -85,9 +121,9 @@ void printScore(const char* label, const Tuning& tuning, const Score& score) {
     std::printf(
         "%-8s heading %.2f track %.2f path %.2f threshold %.2f avoid %.2f: score %.2f, "
         "mean lap %.2f s, %.2f hits, rms cross-track %.2f ft%s\n",
-        label, tuning.heading, tuning.track, tuning.path, tuning.threshold, tuning.avoid,
-        score.value, score.meanLapSeconds, score.meanHits, score.meanRmsCrossTrack,
-        score.finished ? "" : " (a lap did not finish)");
+        label, tuning.headingGain, tuning.trackGain, tuning.pathWeight, tuning.obstacleThreshold,
+        tuning.avoidGain, score.value, score.meanLapSeconds, score.meanHits,
+        score.meanRmsCrossTrack, score.finished ? "" : " (a lap did not finish)");
 }
 
 int runTuner(LabDrive& lab, const LabOptions& options) {
@@ -133,7 +169,10 @@ int main(int argc, char** argv) {
     }
     std::ostringstream text;
     text << file.rdbuf();
-    LabDrive lab(text.str(), options.coursePath);
+    // Frames that someone sees show the sprites of the course's folder.
+    const bool seen = options.watch || !options.recordFolder.empty();
+    LabDrive lab(text.str(), options.coursePath,
+                 seen ? std::filesystem::absolute(options.coursePath).parent_path().string() : "");
     if (!lab.valid()) return 1;
     return options.tune ? runTuner(lab, options) : evaluate(lab, options);
 }

@@ -3,6 +3,7 @@
 #include "Course.h"
 #include "RoundedPi.h"
 
+#include <algorithm>
 #include <cmath>
 
 double targetSpeed = 0;
@@ -27,6 +28,11 @@ double Car::crossTrackDistance(const Course& course) const {
 }
 
 namespace {
+
+// The next waypoint's segment begins once the car is this close, in feet summed over x and y.
+constexpr double advanceDistance = 15;
+// Scales the obstacle memory against the path terms of the steering demand.
+constexpr double avoidScale = 500;
 
 bool hasSegment(const Course& course, int32_t index) {
     return index + 1 < static_cast<int32_t>(course.getWaypoints().size());
@@ -62,59 +68,86 @@ double Car::crossTrackUnlocked(const Course& course) const {
 }
 
 void Car::autopilotStep(const Course& course) {
+    followCourse(course);
+    autopilotControl(course);
+}
+
+bool Car::followCourse(const Course& course) {
     Lock lock(mutex);
     const std::vector<CourseObject>& waypoints = course.getWaypoints();
     const int32_t count = static_cast<int32_t>(waypoints.size());
     // Without a segment there is nothing to follow.
-    if (count < 2) return;
+    if (count < 2) return false;
 
     if (waypointIndex == 0 && firstStep) {
         targetSpeed = waypoints[0].value;
         bearing = bearingUnlocked(course);
         firstStep = false;
     }
-    if (waypointIndex + 1 >= count) resetUnlocked();
+    const bool lapEnded = waypointIndex + 1 >= count;
+    if (lapEnded) resetUnlocked();
 
     const CourseObject& next = waypoints[waypointIndex + 1];
-    if (std::fabs(next.x - x) + std::fabs(next.y - y) < 15) {
+    if (std::fabs(next.x - x) + std::fabs(next.y - y) < advanceDistance) {
         ++waypointIndex;
         targetSpeed = waypoints[waypointIndex].value;
         bearing = bearingUnlocked(course);
     }
+    return lapEnded;
+}
 
-    if (targetSpeed > speed) {
-        speed += 1;
-    } else {
-        speed -= 1;
-    }
-
+double Car::headingErrorUnlocked() const {
     const double h = heading * 180 / roundedPi;
-    double error;
-    if (bearing < 90 && h > 270) {
-        error = bearing + 360 - h;
-    } else if (bearing > 270 && h < 90) {
-        error = bearing - (h + 360);
+    if (bearing < 90 && h > 270) return bearing + 360 - h;
+    if (bearing > 270 && h < 90) return bearing - (h + 360);
+    return bearing - h;
+}
+
+ControlCommand Car::autopilotControl(const Course& course) {
+    Lock lock(mutex);
+    if (course.getWaypoints().size() < 2) return {steering, speed};
+    if (targetSpeed > speed) {
+        speed += control::speedStep;
     } else {
-        error = bearing - h;
+        speed -= control::speedStep;
     }
 
+    const double error = headingErrorUnlocked();
     const double crossTrack = crossTrackUnlocked(course);
     // Standing still, the obstacle term would divide by zero; with no motion there is nothing to
     // avoid.
     const double avoidance =
-        speed == 0 ? 0 : (1 - pathWeight) * obstacleSum * 500 * avoidGain / speed;
+        speed == 0 ? 0 : (1 - pathWeight) * obstacleSum * avoidScale * avoidGain / speed;
     double demand = pathWeight * (headingGain * error + trackGain * 10 * crossTrack) - avoidance;
     // Terms too large to compute with (an obstacle sum near the largest double times a gain of 0,
     // waypoints at the ends of the double range) give NaN, which no clamp catches: steer straight.
     if (std::isnan(demand)) demand = 0;
-    if (demand > 45) {
-        demand = 45;
-    } else if (demand < -45) {
-        demand = -45;
+    if (demand > control::maxSteering) {
+        demand = control::maxSteering;
+    } else if (demand < -control::maxSteering) {
+        demand = -control::maxSteering;
     }
     if (steering > demand) {
-        steering -= 7.5;
+        steering -= control::steeringStep;
     } else {
-        steering += 7.5;
+        steering += control::steeringStep;
     }
+    return {steering, speed};
+}
+
+void Car::applyControl(const ControlCommand& command) {
+    Lock lock(mutex);
+    steering = std::clamp(control::stepTowards(steering, command.steering, control::steeringStep),
+                          -control::maxSteering, control::maxSteering);
+    speed = std::clamp(control::stepTowards(speed, command.speed, control::speedStep), 0.0,
+                       control::topSpeed);
+}
+
+DriverView Car::driverView(const Course& course) const {
+    Lock lock(mutex);
+    return {{speed, steering, x, y, heading, bearing, firstStep, waypointIndex},
+            targetSpeed,
+            crossTrackUnlocked(course),
+            headingErrorUnlocked(),
+            obstacleSum};
 }

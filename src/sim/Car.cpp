@@ -44,11 +44,11 @@ constexpr int sliderRowOffset = bannerHeight - 3;
 }  // namespace
 
 Car::Car()
-    : obstacleThreshold(0.5),
-      avoidGain(0.5),
-      headingGain(0.5),
-      trackGain(0.5),
-      pathWeight(0.5),
+    : obstacleThreshold(Tuning().obstacleThreshold),
+      avoidGain(Tuning().avoidGain),
+      headingGain(Tuning().headingGain),
+      trackGain(Tuning().trackGain),
+      pathWeight(Tuning().pathWeight),
       mutex(),
       speed(0),
       steering(0),
@@ -160,7 +160,7 @@ void Car::drawDashboard(SDL_Surface* screen) {
 
 void Car::accelerate() {
     Lock lock(mutex);
-    if (speed < 60) speed += 1;
+    if (speed < control::topSpeed) speed += 1;
 }
 
 void Car::brake() {
@@ -170,12 +170,12 @@ void Car::brake() {
 
 void Car::steerLeft() {
     Lock lock(mutex);
-    if (steering > -45) steering -= 5;
+    if (steering > -control::maxSteering) steering -= 5;
 }
 
 void Car::steerRight() {
     Lock lock(mutex);
-    if (steering < 45) steering += 5;
+    if (steering < control::maxSteering) steering += 5;
 }
 
 void Car::setSpeed(float value) {
@@ -265,11 +265,20 @@ void Car::pushObstacleForce(double force) {
     ringIndex = (ringIndex + 1) % obstacleRingSize;
 }
 
+Tuning Car::getTuning() const {
+    Tuning tuning;
+    for (const TuningSlider& slider : tuningSliders) tuning.*slider.value = this->*slider.carValue;
+    return tuning;
+}
+
+void Car::setTuning(const Tuning& tuning) {
+    for (const TuningSlider& slider : tuningSliders) this->*slider.carValue = tuning.*slider.value;
+}
+
 void Car::drawGainSliders(SDL_Surface* screen, SDL_Surface* pointer) const {
-    const double values[] = {headingGain, trackGain, pathWeight, obstacleThreshold, avoidGain};
     int column = firstSliderColumn;
-    for (const double value : values) {
-        drawSlider(screen, pointer, value, column, sliderTop, sliderBottom);
+    for (const TuningSlider& slider : tuningSliders) {
+        drawSlider(screen, pointer, this->*slider.carValue, column, sliderTop, sliderBottom);
         column += sliderSpacing;
     }
 }

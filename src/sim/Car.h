@@ -3,7 +3,9 @@
 #pragma once
 
 #include "Animation.h"
+#include "Control.h"
 #include "Sound.h"
+#include "TuningStep.h"
 
 #include <SDL.h>
 
@@ -26,6 +28,16 @@ struct CarState {
     double bearing;
     bool firstStep;
     int32_t waypointIndex;
+};
+
+// What a driver sees at its step, after the course progress of that step: the figures the autopilot
+// steers by.
+struct DriverView {
+    CarState state;
+    double targetSpeed;
+    double crossTrack;
+    double headingError;
+    double obstacleSum;
 };
 
 // Shared by the event thread (controls, tuning, reset) and the drawing worker; every operation
@@ -70,8 +82,17 @@ class Car {
     // Adds this frame's obstacle force to the memory of the last obstacleRingSize frames.
     void pushObstacleForce(double force);
 
-    // One 50 ms step of the autopilot along the course.
+    // One 50 ms step of the autopilot along the course: the course progress, then its control.
     void autopilotStep(const Course& course);
+    // The course progress of a step: the start, the reset after the last waypoint and the advance
+    // to the next segment, whoever drives. True when the lap ended and the car went back to the
+    // origin.
+    bool followCourse(const Course& course);
+    // The autopilot's speed and steering steps; answers the speed and angle it moved to.
+    ControlCommand autopilotControl(const Course& course);
+    // Another driver's step: speed and steering move towards the command within the bounds.
+    void applyControl(const ControlCommand& command);
+    DriverView driverView(const Course& course) const;
     double crossTrackDistance(const Course& course) const;
     double segmentBearing(const Course& course) const;
     double waypointTargetSpeed(const Course& course) const;
@@ -84,6 +105,9 @@ class Car {
     const Animation& getLights() const { return lights; }
     const RotoAnimation& getWheels() const { return wheels; }
 
+    Tuning getTuning() const;
+    void setTuning(const Tuning& tuning);
+
     // Tuning values, 0 to 1: written by the event thread, read by the workers.
     std::atomic<double> obstacleThreshold;
     std::atomic<double> avoidGain;
@@ -95,6 +119,7 @@ class Car {
     void resetUnlocked();
     double crossTrackUnlocked(const Course& course) const;
     double bearingUnlocked(const Course& course) const;
+    double headingErrorUnlocked() const;
 
     mutable std::mutex mutex;
     double speed;
@@ -115,3 +140,21 @@ class Car {
     int32_t ringIndex;
     uint16_t needleColour;
 };
+
+// One slider of the control screen: its value in a tuning and in the car, the keys that raise
+// and lower it, and the lab's option for it.
+struct TuningSlider {
+    double Tuning::*value;
+    std::atomic<double> Car::*carValue;
+    char raiseKey;
+    char lowerKey;
+    const char* option;
+};
+
+// In the order of the control screen's sliders.
+inline constexpr TuningSlider tuningSliders[] = {
+    {&Tuning::headingGain, &Car::headingGain, 'a', 'z', "--heading"},
+    {&Tuning::trackGain, &Car::trackGain, 's', 'x', "--track"},
+    {&Tuning::pathWeight, &Car::pathWeight, 'd', 'c', "--path"},
+    {&Tuning::obstacleThreshold, &Car::obstacleThreshold, 'f', 'v', "--threshold"},
+    {&Tuning::avoidGain, &Car::avoidGain, 'g', 'b', "--avoid"}};

@@ -131,6 +131,12 @@ bool Course::read(std::istream& in, unsigned seed, const std::string& source) {
     return !capped;
 }
 
+bool Course::readFile(std::istream& in, unsigned seed, const std::string& source) {
+    int32_t leadingNumber = 0;
+    in >> leadingNumber;
+    return read(in, seed, source);
+}
+
 double Course::drawAndSense(SDL_Surface* surface, double carX, double carY, double heading,
                             double threshold) {
     const double sinHeading = std::sin(heading);
@@ -145,7 +151,7 @@ double Course::drawAndSense(SDL_Surface* surface, double carX, double carY, doub
     for (CourseObject& obstacle : obstacles) {
         if (!(obstacle.value >= threshold)) continue;
         sum += obstacle.project(surface, carX, carY, sinHeading, cosHeading);
-        if (obstacle.value >= 0.5 && obstacle.isHit()) {
+        if (collides(obstacle, threshold)) {
             crashed = true;
             const double vx = (std::rand() % 2000 - 1000) / 15.0;
             const double vy = (std::rand() % 2000 - 1000) / 15.0;

@@ -33,9 +33,17 @@ class Course {
     bool read(std::istream& in);
     // The same with a given seed; source names the file in the message.
     bool read(std::istream& in, unsigned seed, const std::string& source);
+    // Skips the file's leading number, then reads the course from the rest as read does.
+    bool readFile(std::istream& in, unsigned seed, const std::string& source);
     // Draws the course as seen from the car's pose and returns the summed obstacle force.
     double drawAndSense(SDL_Surface* surface, double carX, double carY, double heading,
                         double threshold);
+
+    // Whether an obstacle, as the last drawAndSense with this threshold sensed it, struck the car:
+    // only obstacles of strength 0.5 and above do.
+    static bool collides(const CourseObject& obstacle, double threshold) {
+        return obstacle.value >= threshold && obstacle.value >= 0.5 && obstacle.isHit();
+    }
 
     const std::string& getName() const { return name; }
     const std::vector<CourseObject>& getWaypoints() const { return waypoints; }

@@ -1,9 +1,22 @@
 // The simulation and drawing steps of one frame, in the order every drive composes them.
 #include "DriveFrame.h"
 
-void advanceFrame(Car& car, const Course& course, DriveClock& clock, uint16_t dt, bool autopilot) {
+#include "Display.h"
+
+const DriverStep autopilotDriver = [](Car& car, const Course& course) {
+    car.autopilotControl(course);
+};
+
+FrameOutcome advanceFrame(Car& car, const Course& course, DriveClock& clock, uint16_t dt,
+                          const DriverStep* driver) {
     car.update(dt);
-    if (clock.autopilotDue(dt, autopilot)) car.autopilotStep(course);
+    FrameOutcome outcome{dt, false, false};
+    if (clock.autopilotDue(dt, driver != nullptr)) {
+        outcome.stepped = true;
+        outcome.lapEnded = car.followCourse(course);
+        (*driver)(car, course);
+    }
+    return outcome;
 }
 
 void composeFrame(SDL_Surface* screen, Car& car, Course& course, ParticleList& particles,
@@ -15,4 +28,21 @@ void composeFrame(SDL_Surface* screen, Car& car, Course& course, ParticleList& p
     SDL_LockSurface(screen);
     particles.updateParticles(screen, dt);
     SDL_UnlockSurface(screen);
+}
+
+Backdrop::Backdrop() : logo(loadBitmap("logo.bmp")), back(loadBitmap("back.bmp")) {}
+
+void Backdrop::draw(SDL_Surface* screen) const {
+    SDL_Rect logoAt{0, 0, 0, 0};
+    SDL_Rect backAt{0, bannerHeight, 0, 0};
+    if (logo) SDL_BlitSurface(logo.get(), nullptr, screen, &logoAt);
+    if (back) SDL_BlitSurface(back.get(), nullptr, screen, &backAt);
+}
+
+FrameOutcome DriveFrames::run(SDL_Surface* screen, uint16_t now, const DriverStep* driver,
+                              const Backdrop* backdrop) {
+    const FrameOutcome outcome = advanceFrame(car, course, clock, clock.tick(now), driver);
+    if (backdrop != nullptr) backdrop->draw(screen);
+    composeFrame(screen, car, course, particles, outcome.dt);
+    return outcome;
 }

@@ -1,14 +1,17 @@
-// One frame of a drive, shared by the game's driving loop and the headless lab: the 16-bit tick
-// bookkeeping, the 50 ms autopilot cadence and the order in which a frame is simulated and drawn.
+// One frame of a drive, shared by the game's driving loop, the headless lab, the benchmarks and the
+// tests: the 16-bit tick bookkeeping, the 50 ms driver cadence and the order in which a frame is
+// simulated and drawn.
 #pragma once
 
 #include "Car.h"
 #include "Course.h"
+#include "ImageFrame.h"
 #include "Particle.h"
 
 #include <SDL.h>
 
 #include <cstdint>
+#include <functional>
 
 class DriveClock {
   public:
@@ -23,8 +26,8 @@ class DriveClock {
         return dt;
     }
 
-    // Gathers dt and answers whether an autopilot step is due: more than 50 ms gathered, and the
-    // autopilot driving. At most one step per frame; the rest carries over.
+    // Gathers dt and answers whether a driver step is due: more than 50 ms gathered, and someone
+    // driving. At most one step per frame; the rest carries over.
     bool autopilotDue(uint16_t dt, bool autopilot) {
         pending = static_cast<uint16_t>(pending + dt);
         if (pending > 50 && autopilot) {
@@ -41,10 +44,53 @@ class DriveClock {
     uint16_t pending;
 };
 
-// Moves the car by dt and gives the autopilot its step when one is due.
-void advanceFrame(Car& car, const Course& course, DriveClock& clock, uint16_t dt, bool autopilot);
+// Chooses speed and steering at a driver step, after the course progress of that step.
+using DriverStep = std::function<void(Car&, const Course&)>;
+// The built-in autopilot as a driver.
+extern const DriverStep autopilotDriver;
+
+struct FrameOutcome {
+    uint16_t dt;
+    bool stepped;   // a driver step ran
+    bool lapEnded;  // that step put the car back at the start of the course
+};
+
+// Moves the car by dt and, when a step is due and a driver is given, runs the course progress and
+// the driver's step.
+FrameOutcome advanceFrame(Car& car, const Course& course, DriveClock& clock, uint16_t dt,
+                          const DriverStep* driver);
 
 // Draws the course from the car's pose and senses its obstacles into the car, then draws the
 // dashboard and runs the particle pass; the banner and background are drawn before this.
 void composeFrame(SDL_Surface* screen, Car& car, Course& course, ParticleList& particles,
                   uint16_t dt);
+
+// The banner and the background of the driver's view, loaded from the working directory.
+class Backdrop {
+  public:
+    Backdrop();
+    // A missing bitmap is left out.
+    void draw(SDL_Surface* screen) const;
+
+  private:
+    SurfacePtr logo;
+    SurfacePtr back;
+};
+
+// The frames of one drive.
+class DriveFrames {
+  public:
+    DriveFrames(Car& car, Course& course, ParticleList& particles, uint16_t startTick)
+        : car(car), course(course), particles(particles), clock(startTick) {}
+
+    // One frame ending at tick now: moves the car, gives the driver (none: nobody steps) its step
+    // when one is due, then composes the frame on screen over the backdrop (none: left as it is).
+    FrameOutcome run(SDL_Surface* screen, uint16_t now, const DriverStep* driver,
+                     const Backdrop* backdrop);
+
+  private:
+    Car& car;
+    Course& course;
+    ParticleList& particles;
+    DriveClock clock;
+};

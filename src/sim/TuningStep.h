@@ -1,6 +1,14 @@
-// The 0.05 grid of the tuning keys: one step up or down, clamped to 0..1 only once it passes a
-// bound.
+// The autopilot's five tuning values in the order of the control screen's sliders, and the 0.05
+// grid of the keys that change them.
 #pragma once
+
+struct Tuning {
+    double headingGain = 0.5;
+    double trackGain = 0.5;
+    double pathWeight = 0.5;
+    double obstacleThreshold = 0.5;
+    double avoidGain = 0.5;
+};
 
 inline double tuningStepUp(double value) {
     const double raised = value + 0.05;

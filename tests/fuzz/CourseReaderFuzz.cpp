@@ -27,17 +27,10 @@ struct Fixture {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static Fixture fixture;
     std::istringstream stream(std::string(reinterpret_cast<const char*>(data), size));
-    int leadingNumber = 0;
-    stream >> leadingNumber;
-    fixture.course.read(stream, 1, "fuzz");
+    fixture.course.readFile(stream, 1, "fuzz");
     fixture.car.reset();
-    DriveClock clock(0);
-    uint16_t tick = 0;
-    for (int frame = 0; frame < 8; ++frame) {
-        tick = static_cast<uint16_t>(tick + 30);
-        const uint16_t dt = clock.tick(tick);
-        advanceFrame(fixture.car, fixture.course, clock, dt, true);
-        composeFrame(fixture.screen.get(), fixture.car, fixture.course, fixture.particles, dt);
-    }
+    DriveFrames frames(fixture.car, fixture.course, fixture.particles, 0);
+    for (uint16_t tick = 30; tick <= 8 * 30; tick += 30)
+        frames.run(fixture.screen.get(), tick, &autopilotDriver, nullptr);
     return 0;
 }

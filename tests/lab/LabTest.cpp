@@ -1,19 +1,50 @@
-// The lab's options, its reproducible drives, its agreement with the game's frames, and its tuner.
+// The lab's options, its reproducible drives, its agreement with the game's frames, the shipped
+// course, external controllers, recording, and its tuner.
 #include "DriveFrame.h"
 #include "LabDrive.h"
 #include "LabOptions.h"
 #include "Tuner.h"
 
+#include "TestSurfaces.h"
+
 #include <gtest/gtest.h>
 
+#include <sys/wait.h>
+#include <algorithm>
 #include <cstdio>
+#include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 
 namespace {
 
+namespace fs = std::filesystem;
 using testing::internal::CaptureStderr;
 using testing::internal::GetCapturedStderr;
+
+std::string fileText(const std::string& path) {
+    std::ifstream file(path);
+    std::ostringstream text;
+    text << file.rdbuf();
+    return text.str();
+}
+
+std::vector<std::string> lines(const std::string& text) {
+    std::vector<std::string> result;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);) result.push_back(line);
+    return result;
+}
+
+const std::string shippedCourse = fileText(ROADSIM_DATA_DIR "/courses.txt");
+const std::string examples = ROADSIM_SOURCE_DIR "/examples/controllers/";
+
+// The lab program run by the shell in the working directory; its exit status.
+int runLab(const std::string& arguments) {
+    const int status = std::system((ROADSIM_LAB " " + arguments).c_str());
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
 
 // A short loop of gentle corners with obstacles on the road, so that layouts and tunings make a
 // difference.
@@ -36,17 +67,28 @@ TEST(LabOptions, ReadsEveryOption) {
         options, error))
         << error;
     EXPECT_EQ(options.coursePath, "my.txt");
-    EXPECT_DOUBLE_EQ(options.tuning.heading, 0.7);
-    EXPECT_DOUBLE_EQ(options.tuning.track, 0);
-    EXPECT_DOUBLE_EQ(options.tuning.path, 1);
-    EXPECT_DOUBLE_EQ(options.tuning.threshold, 0.25);
-    EXPECT_DOUBLE_EQ(options.tuning.avoid, 0.05);
+    EXPECT_DOUBLE_EQ(options.tuning.headingGain, 0.7);
+    EXPECT_DOUBLE_EQ(options.tuning.trackGain, 0);
+    EXPECT_DOUBLE_EQ(options.tuning.pathWeight, 1);
+    EXPECT_DOUBLE_EQ(options.tuning.obstacleThreshold, 0.25);
+    EXPECT_DOUBLE_EQ(options.tuning.avoidGain, 0.05);
     EXPECT_EQ(options.laps, 3);
     EXPECT_EQ(options.stepMs, 10);
     EXPECT_EQ(options.seed, 42u);
     EXPECT_EQ(options.csvPath, "t.csv");
     EXPECT_EQ(options.mapPath, "m.bmp");
     EXPECT_TRUE(options.tune);
+
+    LabOptions driven;
+    ASSERT_TRUE(parseLabOptions({"--controller", "./drive --fast", "--controller-timeout", "0.25",
+                                 "--record", "out", "--watch", "--watch-speed", "4"},
+                                driven, error))
+        << error;
+    EXPECT_EQ(driven.controller, "./drive --fast");
+    EXPECT_EQ(driven.controllerTimeout, 0.25);
+    EXPECT_EQ(driven.recordFolder, "out");
+    EXPECT_TRUE(driven.watch);
+    EXPECT_EQ(driven.watchSpeed, 4);
 }
 
 TEST(LabOptions, DefaultsAreTheGameDefaults) {
@@ -54,22 +96,34 @@ TEST(LabOptions, DefaultsAreTheGameDefaults) {
     std::string error;
     ASSERT_TRUE(parseLabOptions({}, options, error));
     EXPECT_EQ(options.coursePath, "courses.txt");
-    EXPECT_DOUBLE_EQ(options.tuning.heading, 0.5);
-    EXPECT_DOUBLE_EQ(options.tuning.avoid, 0.5);
+    EXPECT_DOUBLE_EQ(options.tuning.headingGain, 0.5);
+    EXPECT_DOUBLE_EQ(options.tuning.avoidGain, 0.5);
     EXPECT_EQ(options.laps, 1);
     EXPECT_EQ(options.stepMs, 20);
     EXPECT_FALSE(options.tune);
+    EXPECT_EQ(options.controllerTimeout, 1);
+    EXPECT_FALSE(options.watch);
+    EXPECT_EQ(options.watchSpeed, 1);
 }
 
 TEST(LabOptions, RejectsBadValuesWithAMessageNamingThem) {
     // The arguments, and the one the message must name.
     const std::vector<std::pair<std::vector<std::string>, std::string>> bad = {
-        {{"--heading", "1.5"}, "--heading"}, {{"--track", "-0.1"}, "--track"},
-        {{"--avoid", "nan"}, "--avoid"},     {{"--path", "half"}, "--path"},
-        {{"--threshold"}, "--threshold"},    {{"--laps", "0"}, "--laps"},
-        {{"--step", "2.5"}, "--step"},       {{"--seed", "-1"}, "--seed"},
-        {{"--speed", "3"}, "--speed"},       {{"a.txt", "b.txt"}, "b.txt"},
-        {{"--heading", "0.5x"}, "0.5x"},     {{"--laps", "99999999999999999999"}, "--laps"}};
+        {{"--heading", "1.5"}, "--heading"},
+        {{"--track", "-0.1"}, "--track"},
+        {{"--avoid", "nan"}, "--avoid"},
+        {{"--path", "half"}, "--path"},
+        {{"--threshold"}, "--threshold"},
+        {{"--laps", "0"}, "--laps"},
+        {{"--step", "2.5"}, "--step"},
+        {{"--seed", "-1"}, "--seed"},
+        {{"--speed", "3"}, "--speed"},
+        {{"a.txt", "b.txt"}, "b.txt"},
+        {{"--heading", "0.5x"}, "0.5x"},
+        {{"--laps", "99999999999999999999"}, "--laps"},
+        {{"--controller-timeout", "0"}, "--controller-timeout"},
+        {{"--watch-speed", "fast"}, "--watch-speed"},
+        {{"--tune", "--controller", "x"}, "--tune"}};
     for (const auto& [args, named] : bad) {
         LabOptions options;
         std::string error;
@@ -102,7 +156,7 @@ TEST(LabDrive, SameSeedAndTuningGiveTheSameFiguresBitForBit) {
     const DriveResult first = lab.drive(Tuning(), settings);
     const std::vector<CourseObject> firstObstacles = lab.getCourse().getObstacles();
     const DriveResult second = lab.drive(Tuning(), settings);
-    ASSERT_TRUE(first.finished);
+    ASSERT_TRUE(first.finished());
     ASSERT_EQ(first.laps.size(), 2u);
     ASSERT_EQ(first.trace.size(), second.trace.size());
     for (size_t i = 0; i < first.trace.size(); ++i) {
@@ -132,7 +186,7 @@ TEST(LabDrive, LapFiguresDescribeTheDrive) {
     settings.laps = 1;
     settings.recordTrace = true;
     const DriveResult result = lab.drive(Tuning(), settings);
-    ASSERT_TRUE(result.finished);
+    ASSERT_TRUE(result.finished());
     const LapFigures& lap = result.laps[0];
     // About 1300 ft at 15 to 30 mph (22 to 44 ft/s).
     EXPECT_GT(lap.seconds, 15);
@@ -150,11 +204,11 @@ TEST(LabDrive, LapFiguresDescribeTheDrive) {
 TEST(LabDrive, CarThatCannotFollowTheCourseFailsAtTheLapLimit) {
     LabDrive lab(loopCourse, "loop");
     Tuning blind;
-    blind.heading = blind.track = blind.path = 0;  // no path following at all
+    blind.headingGain = blind.trackGain = blind.pathWeight = 0;  // no path following at all
     DriveSettings settings;
     settings.lapLimitMs = 60000;
     const DriveResult result = lab.drive(blind, settings);
-    EXPECT_FALSE(result.finished);
+    EXPECT_EQ(result.end, DriveEnd::lapLimit);
     EXPECT_TRUE(result.laps.empty());
 }
 
@@ -164,33 +218,265 @@ TEST(LabDrive, ReachesTheSameStateAsTheGamesFramesOfTheSameLength) {
     settings.recordTrace = true;
     settings.stepMs = 17;
     const DriveResult result = lab.drive(Tuning(), settings);
-    ASSERT_TRUE(result.finished);
+    ASSERT_TRUE(result.finished());
 
     // The game's way: a course read from the same text and seed, frames of 17 ms from tick 0.
     ParticleList particles;
     Course course(particles);
     std::istringstream stream(loopCourse);
-    int leading = 0;
-    stream >> leading;
-    ASSERT_TRUE(course.read(stream, settings.seed, "loop"));
+    ASSERT_TRUE(course.readFile(stream, settings.seed, "loop"));
     testing::internal::CaptureStdout();
     testing::internal::CaptureStderr();
     Car car;
     testing::internal::GetCapturedStdout();
     testing::internal::GetCapturedStderr();
     SurfacePtr screen = makeDisplaySurface();
-    DriveClock clock(0);
+    DriveFrames frames(car, course, particles, 0);
     uint16_t tick = 0;
     for (const TraceRow& row : result.trace) {
         tick = static_cast<uint16_t>(tick + 17);
-        const uint16_t dt = clock.tick(tick);
-        advanceFrame(car, course, clock, dt, true);
-        composeFrame(screen.get(), car, course, particles, dt);
+        frames.run(screen.get(), tick, &autopilotDriver, nullptr);
         const CarState state = car.getState();
         ASSERT_EQ(state.x, row.x) << "at " << row.seconds << " s";
         ASSERT_EQ(state.y, row.y) << "at " << row.seconds << " s";
         ASSERT_EQ(state.heading, row.heading) << "at " << row.seconds << " s";
         ASSERT_EQ(state.waypointIndex, row.waypointIndex) << "at " << row.seconds << " s";
+    }
+}
+
+TEST(ShippedCourse, AutopilotDrivesEveryLapInOrderAtTheDefaultTuning) {
+    LabDrive lab(shippedCourse, "courses.txt");
+    ASSERT_TRUE(lab.valid());
+    const int32_t waypointCount = static_cast<int32_t>(lab.getCourse().getWaypoints().size());
+    ASSERT_GE(waypointCount, 10);
+    DriveSettings settings;
+    settings.laps = 3;
+    settings.seed = 20261208;
+    settings.recordTrace = true;
+    const DriveResult result = lab.drive(Tuning(), settings);
+    ASSERT_TRUE(result.finished());
+    int32_t previous = 0;
+    for (const TraceRow& row : result.trace) {
+        // The course restarts at the origin only from the last waypoint.
+        if (row.waypointIndex < previous) {
+            EXPECT_EQ(previous, waypointCount - 1) << row.seconds;
+        } else if (row.waypointIndex > previous) {
+            EXPECT_EQ(row.waypointIndex, previous + 1) << row.seconds;
+        }
+        previous = row.waypointIndex;
+    }
+    for (const LapFigures& lap : result.laps) {
+        std::printf("lap: %.2f s, worst cross-track %.2f ft, %d obstacles hit\n", lap.seconds,
+                    lap.worstCrossTrack, lap.obstaclesHit);
+        EXPECT_LT(lap.worstCrossTrack, 40) << "strays from the segment";
+    }
+}
+
+// Course, states and end as one scripted controller received them, and the trace of its drive.
+struct ScriptedDrive {
+    std::vector<std::string> received;
+    DriveResult result;
+    ControllerFault fault;
+};
+
+ScriptedDrive driveWith(LabDrive& lab, const std::string& command, DriveSettings settings,
+                        const Tuning& tuning = Tuning()) {
+    Controller controller(command, 5);
+    settings.controller = &controller;
+    settings.recordTrace = true;
+    ScriptedDrive drive;
+    drive.result = lab.drive(tuning, settings);
+    drive.fault = controller.fault();
+    return drive;
+}
+
+TEST(Controller, AutopilotScriptDrivesTheShippedCourseExactlyAsTheBuiltInAutopilot) {
+    LabDrive lab(shippedCourse, "courses.txt");
+    DriveSettings settings;
+    settings.laps = 2;
+    settings.seed = 7;
+    settings.recordTrace = true;
+    const DriveResult builtIn = lab.drive(Tuning(), settings);
+    const ScriptedDrive external =
+        driveWith(lab, "/usr/bin/env python3 " + examples + "autopilot.py", settings);
+    ASSERT_EQ(external.fault, ControllerFault::none);
+    ASSERT_TRUE(builtIn.finished());
+    ASSERT_TRUE(external.result.finished());
+    for (size_t lap = 0; lap < 2; ++lap) {
+        const LapFigures& a = builtIn.laps[lap];
+        const LapFigures& b = external.result.laps[lap];
+        EXPECT_EQ(a.seconds, b.seconds);
+        EXPECT_EQ(a.obstaclesHit, b.obstaclesHit);
+        EXPECT_EQ(a.collisionFrames, b.collisionFrames);
+        EXPECT_EQ(a.worstCrossTrack, b.worstCrossTrack);
+        EXPECT_EQ(a.rmsCrossTrack, b.rmsCrossTrack);
+        EXPECT_EQ(a.meanSpeed, b.meanSpeed);
+    }
+    ASSERT_EQ(builtIn.trace.size(), external.result.trace.size());
+    for (size_t i = 0; i < builtIn.trace.size(); ++i) {
+        const TraceRow& a = builtIn.trace[i];
+        const TraceRow& b = external.result.trace[i];
+        ASSERT_TRUE(a.x == b.x && a.y == b.y && a.heading == b.heading && a.speed == b.speed &&
+                    a.steering == b.steering && a.obstacleSum == b.obstacleSum)
+            << "parted at " << a.seconds << " s";
+    }
+}
+
+TEST(Controller, ScriptedControllerSeesCourseAndStatesAndIsHeldToTheLimits) {
+    const ScratchDirectory scratch;
+    // Asks for far too much to the right and too fast, then far too much to the left and
+    // backwards.
+    std::ofstream("scripted.py") << "import json, sys\n"
+                                    "log = open('received.jsonl', 'w')\n"
+                                    "for line in sys.stdin:\n"
+                                    "    log.write(line); log.flush()\n"
+                                    "    m = json.loads(line)\n"
+                                    "    if m['type'] == 'state':\n"
+                                    "        early = m['t'] < 1.5\n"
+                                    "        print(json.dumps({'steering': 90 if early else -90,\n"
+                                    "              'speed': 100 if early else -5, 'note': 1}),\n"
+                                    "              flush=True)\n";
+    LabDrive lab(loopCourse, "loop");
+    DriveSettings settings;
+    settings.lapLimitMs = 4000;
+    const ScriptedDrive drive = driveWith(lab, "/usr/bin/env python3 scripted.py", settings);
+    EXPECT_EQ(drive.fault, ControllerFault::none);
+    EXPECT_EQ(drive.result.end, DriveEnd::lapLimit);
+
+    const std::vector<std::string> received = lines(fileText("received.jsonl"));
+    ASSERT_GT(received.size(), 60u);
+    EXPECT_EQ(received.front().rfind(R"({"name":"octagon","obstacles":[{"strength":)", 0), 0u)
+        << received.front();
+    EXPECT_NE(
+        received.front().find(
+            R"("step_ms":50,"type":"course","waypoints":[{"speed":20.0,"x":0.0,"y":0.0},{"speed":30.0,"x":0.0,"y":200.0})"),
+        std::string::npos)
+        << received.front();
+    EXPECT_EQ(received.back(), R"({"type":"end"})");
+
+    // Each state as the trace shows the car at that moment, and each step within the bounds.
+    double steering = 0, speed = 0, t = 0;
+    size_t frame = 0;
+    for (size_t i = 1; i + 1 < received.size(); ++i) {
+        const std::string& state = received[i];
+        EXPECT_NE(state.find(R"("type":"state")"), std::string::npos) << state;
+        const auto number = [&](const std::string& key) {
+            const size_t at = state.find("\"" + key + "\":");
+            return std::strtod(state.c_str() + at + key.size() + 3, nullptr);
+        };
+        const double expectedSteering =
+            std::clamp(t < 1.5 ? steering + 7.5 : steering - 7.5, -45.0, 45.0);
+        const double expectedSpeed = std::clamp(t < 1.5 ? speed + 1 : speed - 1, 0.0, 60.0);
+        if (i > 1) {
+            EXPECT_EQ(number("steering"), expectedSteering) << state;
+            EXPECT_EQ(number("speed"), expectedSpeed) << state;
+        }
+        steering = number("steering");
+        speed = number("speed");
+        t = number("t");
+        while (frame < drive.result.trace.size() && drive.result.trace[frame].seconds < t) ++frame;
+        ASSERT_LT(frame, drive.result.trace.size());
+        EXPECT_EQ(number("x"), drive.result.trace[frame].x) << "17 digits read back exactly";
+        EXPECT_EQ(number("heading"), drive.result.trace[frame].heading);
+    }
+    EXPECT_EQ(steering, -45);
+    EXPECT_EQ(speed, 0);
+}
+
+TEST(Controller, EveryFailureEndsWithItsOwnStatusAndFilesCompleteUpToThatStep) {
+    const ScratchDirectory scratch;
+    std::ofstream("loop.txt") << loopCourse;
+    const std::string twoReplies =
+        "read course\nfor i in 1 2; do read state; echo '{\"steering\": 0, \"speed\": 5}'; done\n";
+    std::ofstream("exits.sh") << twoReplies;
+    std::ofstream("garbage.sh") << twoReplies << "read state\necho 'steering=0 speed=5'\n";
+    std::ofstream("slow.sh") << twoReplies << "read state\nsleep 30\n";
+    fs::create_directory("full");
+    std::ofstream("full/keep.txt") << "mine";
+    struct Case {
+        std::string arguments;
+        int status;
+        std::string said;
+        int rows;  // in the log; -1: no log at all
+    };
+    const Case cases[] = {
+        {"--controller ./no-such-controller --record rec", 4, "could not run it", 0},
+        {"--controller 'sh exits.sh' --record rec", 5, "at step 3: it exited with status 0", 2},
+        {"--controller 'sh garbage.sh' --record rec", 6, "at step 3: expected a JSON object", 2},
+        {"--controller 'sh slow.sh' --controller-timeout 0.3 --record rec", 7,
+         "at step 3: no reply within 300 ms", 2},
+        {"--record full", 1, "refusing to record into full: it is not empty", -1},
+    };
+    for (const Case& c : cases) {
+        fs::remove_all("rec");
+        const int status =
+            runLab("loop.txt --csv trace.csv " + c.arguments + " >out.txt 2>err.txt");
+        const std::string said = fileText("err.txt");
+        EXPECT_EQ(status, c.status) << c.arguments << ": " << said;
+        EXPECT_NE(said.find(c.said), std::string::npos) << said;
+        if (c.rows < 0) continue;
+        const std::string log = fileText("rec/driving_log.csv");
+        EXPECT_EQ(lines(log).size(), c.rows + 1u) << c.arguments;
+        EXPECT_EQ(log.back(), '\n');
+        for (int step = 1; step <= c.rows; ++step)
+            EXPECT_TRUE(fs::exists("rec/frames/00000" + std::to_string(step) + ".png"));
+        EXPECT_GT(lines(fileText("trace.csv")).size(), 1u) << "the trace up to the failure";
+    }
+    EXPECT_EQ(fileText("full/keep.txt"), "mine");
+}
+
+TEST(Recording, EveryStepGivesTheGamesFrameAsPngAndALogRowEqualToTheTrace) {
+    const ScratchDirectory scratch;
+    LabDrive lab(loopCourse, "loop", ROADSIM_DATA_DIR);
+    Recorder recorder("rec");
+    std::string error;
+    ASSERT_TRUE(recorder.open(error)) << error;
+    DriveSettings settings;
+    settings.recordTrace = true;
+    settings.lapLimitMs = 3000;
+    settings.recorder = &recorder;
+    const DriveResult result = lab.drive(Tuning(), settings);
+    ASSERT_TRUE(recorder.close());
+
+    const std::vector<std::string> rows = lines(fileText("rec/driving_log.csv"));
+    ASSERT_EQ(rows.front(),
+              "image,t,x,y,heading,speed,steering,waypoint,cross_track,heading_error,"
+              "obstacle_sum,steering_cmd,speed_cmd");
+    // A step every 50 ms on average, the first after 60 ms.
+    ASSERT_EQ(rows.size() - 1, 59u);
+    size_t frame = 0;
+    for (size_t i = 1; i < rows.size(); ++i) {
+        std::istringstream row(rows[i]);
+        std::string image;
+        std::getline(row, image, ',');
+        char comma;
+        double t, x, y, heading, speed, steering, waypoint, crossTrack, error, sum, steeringCmd,
+            speedCmd;
+        row >> t >> comma >> x >> comma >> y >> comma >> heading >> comma >> speed >> comma >>
+            steering >> comma >> waypoint >> comma >> crossTrack >> comma >> error >> comma >>
+            sum >> comma >> steeringCmd >> comma >> speedCmd;
+        ASSERT_TRUE(row) << rows[i];
+        char expected[32];
+        std::snprintf(expected, sizeof expected, "frames/%06zu.png", i);
+        EXPECT_EQ(image, expected);
+        while (result.trace[frame].seconds < t) ++frame;
+        const TraceRow& traced = result.trace[frame];
+        EXPECT_EQ(x, traced.x) << rows[i];
+        EXPECT_EQ(heading, traced.heading) << rows[i];
+        EXPECT_EQ(steeringCmd, traced.steering) << "the autopilot's choice is the frame's steering";
+        EXPECT_EQ(speedCmd, traced.speed);
+    }
+    // 800 x 600, 8 bits per channel, RGB: the header of every frame.
+    const unsigned char header[] = {0x89, 'P',  'N', 'G', '\r', '\n', 0x1a, '\n', 0,
+                                    0,    0,    13,  'I', 'H',  'D',  'R',  0,    0,
+                                    0x03, 0x20, 0,   0,   0x02, 0x58, 8,    2};
+    std::vector<fs::path> frames;
+    for (const auto& entry : fs::directory_iterator("rec/frames")) frames.push_back(entry.path());
+    EXPECT_EQ(frames.size(), rows.size() - 1);
+    for (const fs::path& path : frames) {
+        const std::string bytes = fileText(path.string());
+        ASSERT_GE(bytes.size(), sizeof header);
+        EXPECT_EQ(std::memcmp(bytes.data(), header, sizeof header), 0) << path;
     }
 }
 
@@ -200,10 +486,10 @@ TEST(Tuner, GridTuningIsWhatTheKeysReach) {
     grid.steps[1] = -11;
     grid.steps[3] = 2;
     const Tuning tuning = toTuning(grid);
-    EXPECT_EQ(tuning.heading, 1.0);
-    EXPECT_EQ(tuning.track, 0.0);
-    EXPECT_EQ(tuning.path, 0.5);
-    EXPECT_DOUBLE_EQ(tuning.threshold, 0.6);
+    EXPECT_EQ(tuning.headingGain, 1.0);
+    EXPECT_EQ(tuning.trackGain, 0.0);
+    EXPECT_EQ(tuning.pathWeight, 0.5);
+    EXPECT_DOUBLE_EQ(tuning.obstacleThreshold, 0.6);
     EXPECT_EQ(keyPresses(grid), "a x10, x x11, f x2");
     EXPECT_EQ(keyPresses(GridTuning()), "none");
     const GridTuning back = toGrid(toTuning(grid));

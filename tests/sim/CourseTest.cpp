@@ -43,10 +43,8 @@ class CourseTest : public testing::Test {
 TEST_F(CourseTest, ExampleFileGivesTwoWaypointsTenMarkersAndFiveScatteredObstacles) {
     constexpr unsigned seed = 4242;
     std::istringstream stream("1 loop 2 0 0 0 20 1 0 100 30 1 5 -1 -10 20 10 60");
-    int leadingNumber = 0;
-    stream >> leadingNumber;
     CaptureStderr();
-    ASSERT_TRUE(course.read(stream, seed, "courses.txt"));
+    ASSERT_TRUE(course.readFile(stream, seed, "courses.txt"));
     EXPECT_EQ(GetCapturedStderr(), "");
 
     EXPECT_EQ(course.getName(), "loop");
@@ -224,9 +222,7 @@ TEST_F(CourseTest, ReadingAgainReplacesTheWholeCourseWithANewLayout) {
 
 TEST_F(CourseTest, LeadingNumberAndLabelsMayHoldAnyInt32) {
     std::istringstream stream("-2147483648 edge 2 2147483647 1.5 2.5 20 -2147483648 3.5 4.5 30 0");
-    int32_t leadingNumber = 0;
-    ASSERT_TRUE(stream >> leadingNumber);
-    ASSERT_TRUE(course.read(stream, 1, "courses.txt"));
+    ASSERT_TRUE(course.readFile(stream, 1, "courses.txt"));
     ASSERT_EQ(course.getWaypoints().size(), 2u);
     EXPECT_EQ(course.getWaypoints()[0].x, 1.5);
     EXPECT_EQ(course.getWaypoints()[0].y, 2.5);
@@ -309,10 +305,8 @@ TEST_F(CourseTest, PartialReadKeepsMarkersAndObstaclesInTheUsualOrder) {
 TEST_F(CourseTest, MissingFileEmptiesTheCourseWithOneLine) {
     ASSERT_TRUE(readCourse(course, "full 2 0 0 0 20 1 0 100 30 1 2 0.5 3 4 3 4"));
     std::ifstream stream("/nonexistent-directory/courses.txt");
-    int leadingNumber = 0;
-    stream >> leadingNumber;
     CaptureStderr();
-    EXPECT_FALSE(course.read(stream));
+    EXPECT_FALSE(course.readFile(stream, 1, "courses.txt"));
     const std::string message = GetCapturedStderr();
     EXPECT_EQ(message.rfind("courses.txt: cannot read ", 0), 0u) << message;
     EXPECT_EQ(std::count(message.begin(), message.end(), '\n'), 1) << message;

@@ -77,7 +77,7 @@ TEST_F(DriveFrameTest, CarMovesBeforeTheAutopilotStepOfTheSameFrame) {
                             {2, 5 * step}, {3, 7 * step}, {3, 10 * step}};
     int number = 0;
     for (const Frame& frame : frames) {
-        advanceFrame(*car, course, clock, 20, true);
+        advanceFrame(*car, course, clock, 20, &autopilotDriver);
         ++number;
         EXPECT_EQ(car->getSpeed(), frame.speed) << "frame " << number;
         // The steering steps turn the car a little; a move of one frame is 0.029 ft.
@@ -89,7 +89,7 @@ TEST_F(DriveFrameTest, ManualFramesMoveTheCarWithoutAutopilot) {
     ASSERT_TRUE(readCourse(course, courseText({{0, 0, 60}, {0, 1000, 60}})));
     DriveClock clock(0);
     car->setSpeed(30);
-    for (int frame = 0; frame < 50; ++frame) advanceFrame(*car, course, clock, 20, false);
+    for (int frame = 0; frame < 50; ++frame) advanceFrame(*car, course, clock, 20, nullptr);
     EXPECT_EQ(car->getSpeed(), 30);
     EXPECT_EQ(car->getSteering(), 0);
     EXPECT_NEAR(car->getY(), 44.0001, 1e-9);

@@ -3,7 +3,8 @@
 
 It steers the car's 12 ft wheelbase onto the arc through a point a lookahead distance ahead along
 the course, and drives at the target speed of the current waypoint, slowing early for a slower
-one ahead. Standard library only.
+one ahead. Obstacles strong enough to hit (strength 0.5 and above) that lie near its line ahead
+shift the pursued point sideways, so that the car passes them with room. Standard library only.
 """
 import argparse
 import json
@@ -12,12 +13,14 @@ import sys
 
 WHEELBASE = 12.0  # feet, as the lab's car model
 FEET_PER_SECOND_PER_MPH = 1.46667
+SOLID = 0.5  # weaker obstacles are driven over without a collision
 
 
 class Course:
     def __init__(self, message):
         self.points = [(w["x"], w["y"]) for w in message["waypoints"]]
         self.speeds = [w["speed"] for w in message["waypoints"]]
+        self.obstacles = [(o["x"], o["y"]) for o in message["obstacles"] if o["strength"] >= SOLID]
 
     def lookahead_point(self, segment, x, y, distance):
         """The point `distance` feet along the course beyond the car's foot on `segment`."""
@@ -46,17 +49,38 @@ class Course:
         return speed
 
 
+def to_car(dx, dy, heading):
+    """A world offset as (right of the car, ahead of it); heading 0 looks along +y."""
+    return (dx * math.cos(heading) - dy * math.sin(heading),
+            dx * math.sin(heading) + dy * math.cos(heading))
+
+
+def dodge(course, x, y, heading, right, ahead, options):
+    """How far to move the pursued point sideways to keep clear of the obstacles ahead."""
+    shift = 0.0
+    for ox, oy in course.obstacles:
+        o_right, o_ahead = to_car(ox - x, oy - y, heading)
+        if not 0 < o_ahead < options.sight:
+            continue
+        # The obstacle's distance from the line towards the pursued point, positive to its right.
+        along = o_ahead / max(ahead, 1e-6)
+        gap = o_right - right * along
+        if abs(gap) < options.clearance:
+            needed = (options.clearance - abs(gap)) * (-1 if gap > 0 else 1)
+            if abs(needed) > abs(shift):
+                shift = needed
+    return shift
+
+
 def choose(course, state, options):
     x, y, heading = state["x"], state["y"], state["heading"]
     speed = max(state["speed"], 1.0)
     lookahead = options.lookahead + options.lookahead_time * speed * FEET_PER_SECOND_PER_MPH
     tx, ty = course.lookahead_point(state["waypoint"], x, y, lookahead)
-    dx, dy = tx - x, ty - y
-    # Into the car's frame: right of the car and ahead of it (heading 0 looks along +y).
-    right = dx * math.cos(heading) - dy * math.sin(heading)
-    ahead = dx * math.sin(heading) + dy * math.cos(heading)
+    right, ahead = to_car(tx - x, ty - y, heading)
+    right += dodge(course, x, y, heading, right, ahead, options)
     alpha = math.atan2(right, ahead)
-    distance = max(math.hypot(dx, dy), 1e-6)
+    distance = max(math.hypot(right, ahead), 1e-6)
     steering = math.degrees(math.atan(2 * WHEELBASE * math.sin(alpha) / distance))
     target = course.speed_ahead(state["waypoint"], x, y, options.brake_distance)
     return steering, target
@@ -70,6 +94,10 @@ def main():
                         help="seconds of travel added to the lookahead (default 0.3)")
     parser.add_argument("--brake-distance", type=float, default=60.0,
                         help="feet within which a slower waypoint sets the speed (default 60)")
+    parser.add_argument("--clearance", type=float, default=7.0,
+                        help="feet to keep between the car's line and a solid obstacle (default 7)")
+    parser.add_argument("--sight", type=float, default=45.0,
+                        help="feet ahead within which obstacles are avoided (default 45)")
     options = parser.parse_args()
     course = None
     for line in sys.stdin:

@@ -21,6 +21,8 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
+constexpr int startUpMs = 10000;
+
 std::string dump(const Json& message) {
     // The course name is the file's own bytes; anything that is not UTF-8 is replaced.
     return message.dump(-1, ' ', false, Json::error_handler_t::replace) + "\n";
@@ -175,7 +177,9 @@ bool Controller::send(const std::string& line, int step) {
 }
 
 bool Controller::receive(std::string& line, int step) {
-    const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
+    // The first reply may also wait for the controller to start up (an interpreter, a model).
+    const int waitMs = timeoutMs + (step == 1 ? startUpMs : 0);
+    const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(waitMs);
     while (true) {
         const size_t end = pending.find('\n');
         if (end != std::string::npos) {
@@ -188,7 +192,7 @@ bool Controller::receive(std::string& line, int step) {
         if (polled < 0 && errno == EINTR) continue;
         if (polled == 0)
             return fail(ControllerFault::tooSlow, step,
-                        "no reply within " + std::to_string(timeoutMs) + " ms" +
+                        "no reply within " + std::to_string(waitMs) + " ms" +
                             (pending.empty() ? "" : ", only: " + pending.substr(0, 200)));
         char buffer[4096];
         const ssize_t n = read(fromController, buffer, sizeof buffer);

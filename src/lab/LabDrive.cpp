@@ -115,10 +115,13 @@ DriveResult LabDrive::drive(const Tuning& tuning, const DriveSettings& settings)
     const DriverStep driver = [&](Car& driven, const Course& followed) {
         const StepState state{++step, elapsedMs / 1000.0, driven.driverView(followed)};
         std::string image;
-        if (settings.recorder != nullptr &&
-            !settings.recorder->saveFrame(screen.get(), state.step, image)) {
-            result.end = DriveEnd::recordingFailed;
-            return;
+        if (settings.recorder != nullptr) {
+            image = settings.recorder->saveFrame(screen.get(), state.step);
+            // A controller may look at the frame, so it must be on disk first.
+            if (settings.controller != nullptr && !settings.recorder->flushFrames()) {
+                result.end = DriveEnd::recordingFailed;
+                return;
+            }
         }
         ControlCommand command{};
         if (settings.controller == nullptr) {

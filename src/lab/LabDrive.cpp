@@ -183,5 +183,6 @@ DriveResult LabDrive::drive(const Tuning& tuning, const DriveSettings& settings)
     }
     if (settings.controller != nullptr && result.end != DriveEnd::controllerFailed)
         settings.controller->finish();
+    result.simulatedMs = elapsedMs;
     return result;
 }

@@ -57,6 +57,7 @@ enum class DriveEnd {
 struct DriveResult {
     std::vector<LapFigures> laps;
     DriveEnd end = DriveEnd::finished;
+    int64_t simulatedMs = 0;  // the whole drive, up to its end
     std::vector<TraceRow> trace;
     bool finished() const { return end == DriveEnd::finished; }
 };

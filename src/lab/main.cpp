@@ -87,8 +87,9 @@ int evaluate(LabDrive& lab, const LabOptions& options) {
         "collision, worst cross-track %.2f ft, mean speed %.2f mph\n",
         done, options.laps, done ? simulated / done : 0.0, hits, collisionFrames, worst,
         done ? speed / done : 0.0);
-    std::printf("simulated %.1f s in %.3f s of real time (%.0f times real time)\n", simulated,
-                realSeconds, realSeconds > 0 ? simulated / realSeconds : 0.0);
+    const double drivenSeconds = result.simulatedMs / 1000.0;
+    std::printf("simulated %.1f s in %.3f s of real time (%.0f times real time)\n", drivenSeconds,
+                realSeconds, realSeconds > 0 ? drivenSeconds / realSeconds : 0.0);
     std::fflush(stdout);
 
     if (!options.csvPath.empty() && !writeTrace(options.csvPath, result.trace)) {

@@ -384,4 +384,28 @@ TEST_F(AutopilotTest, IndexBeyondAShorterCourseRestartsIt) {
     EXPECT_TRUE(car->getState().firstStep);
 }
 
+TEST_F(AutopilotTest, AnotherDriversCommandMovesAtMostOneStepAndStaysWithinTheBounds) {
+    struct Case {
+        double steering, speed;            // before
+        double askedSteering, askedSpeed;  // the command
+        double expectedSteering, expectedSpeed;
+    };
+    const Case cases[] = {
+        {0, 20, 3, 20.5, 3, 20.5},  // within one step: exactly what was asked
+        {0, 20, 7.5, 21, 7.5, 21},  // exactly one step
+        {0, 20, 90, 100, 7.5, 21},  // far: one step towards it
+        {0, 20, -90, -100, -7.5, 19},
+        {40, 59.5, 90, 100, 45, 60},  // not past the bounds
+        {-40, 0.5, -90, -100, -45, 0},
+        {52.5, 61, 52.5, 61, 45, 60},       // a car beyond them is brought back
+        {10, 30, 1e300, -1e300, 17.5, 29},  // huge requests are only far away
+    };
+    for (const Case& c : cases) {
+        car->setState({c.speed, c.steering, 0, 0, 0, 0, false, 0});
+        car->applyControl({c.askedSteering, c.askedSpeed});
+        EXPECT_EQ(car->getSteering(), c.expectedSteering) << c.askedSteering;
+        EXPECT_EQ(car->getSpeed(), c.expectedSpeed) << c.askedSpeed;
+    }
+}
+
 }  // namespace

@@ -113,7 +113,12 @@ DriveResult LabDrive::drive(const Tuning& tuning, const DriveSettings& settings)
     // At a step the screen still shows the frame composed last: what the driver sees as it
     // decides.
     const DriverStep driver = [&](Car& driven, const Course& followed) {
-        const StepState state{++step, elapsedMs / 1000.0, driven.driverView(followed)};
+        ++step;
+        if (settings.controller == nullptr && settings.recorder == nullptr) {
+            driven.autopilotControl(followed);
+            return;
+        }
+        const StepState state{step, elapsedMs / 1000.0, driven.driverView(followed)};
         std::string image;
         if (settings.recorder != nullptr) {
             image = settings.recorder->saveFrame(screen.get(), state.step);

@@ -265,12 +265,6 @@ void Car::pushObstacleForce(double force) {
     ringIndex = (ringIndex + 1) % obstacleRingSize;
 }
 
-Tuning Car::getTuning() const {
-    Tuning tuning;
-    for (const TuningSlider& slider : tuningSliders) tuning.*slider.value = this->*slider.carValue;
-    return tuning;
-}
-
 void Car::setTuning(const Tuning& tuning) {
     for (const TuningSlider& slider : tuningSliders) this->*slider.carValue = tuning.*slider.value;
 }

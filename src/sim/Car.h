@@ -105,7 +105,6 @@ class Car {
     const Animation& getLights() const { return lights; }
     const RotoAnimation& getWheels() const { return wheels; }
 
-    Tuning getTuning() const;
     void setTuning(const Tuning& tuning);
 
     // Tuning values, 0 to 1: written by the event thread, read by the workers.

@@ -408,9 +408,9 @@ TEST(Controller, EveryFailureEndsWithItsOwnStatusAndFilesCompleteUpToThatStep) {
         {"--record full", 1, "refusing to record into full: it is not empty", -1},
     };
     for (const Case& c : cases) {
-        fs::remove_all("rec");
+        for (const char* output : {"rec", "trace.csv", "map.png"}) fs::remove_all(output);
         const int status =
-            runLab("loop.txt --csv trace.csv " + c.arguments + " >out.txt 2>err.txt");
+            runLab("loop.txt --csv trace.csv --map map.png " + c.arguments + " >out.txt 2>err.txt");
         const std::string said = fileText("err.txt");
         EXPECT_EQ(status, c.status) << c.arguments << ": " << said;
         EXPECT_NE(said.find(c.said), std::string::npos) << said;
@@ -421,6 +421,7 @@ TEST(Controller, EveryFailureEndsWithItsOwnStatusAndFilesCompleteUpToThatStep) {
         for (int step = 1; step <= c.rows; ++step)
             EXPECT_TRUE(fs::exists("rec/frames/00000" + std::to_string(step) + ".png"));
         EXPECT_GT(lines(fileText("trace.csv")).size(), 1u) << "the trace up to the failure";
+        EXPECT_EQ(fileText("map.png").compare(0, 8, "\x89PNG\r\n\x1a\n"), 0) << "the map as PNG";
     }
     EXPECT_EQ(fileText("full/keep.txt"), "mine");
 }

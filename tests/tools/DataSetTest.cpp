@@ -301,10 +301,8 @@ struct ReadCourse {
 
 void readCourse(const std::string& text, ReadCourse& read) {
     std::istringstream in(text);
-    int leadingNumber = 0;
-    in >> leadingNumber;
     std::string rest;
-    read.complete = read.course.read(in, 1, "courses.txt") && !(in >> rest);
+    read.complete = read.course.readFile(in, 1, "courses.txt") && !(in >> rest);
 }
 
 TEST(CourseFile, ParsesCompletely) {

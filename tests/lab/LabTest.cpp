@@ -212,6 +212,17 @@ TEST(LabDrive, CarThatCannotFollowTheCourseFailsAtTheLapLimit) {
     EXPECT_TRUE(result.laps.empty());
 }
 
+TEST(LabDrive, LapEndsAtTheRestartEvenWhenTheRestartingStepPassesWaypointOneAgain) {
+    // Waypoint 1 lies within 15 ft of the origin: every restart passes it at once, so the
+    // waypoint index never falls, yet each step from the last waypoint is a lap.
+    LabDrive lab("1 short 2 0 0 0 20 1 0 10 20 0", "short");
+    DriveSettings settings;
+    settings.laps = 3;
+    const DriveResult result = lab.drive(Tuning(), settings);
+    ASSERT_TRUE(result.finished());
+    for (const LapFigures& lap : result.laps) EXPECT_LE(lap.seconds, 0.1);
+}
+
 TEST(LabDrive, ReachesTheSameStateAsTheGamesFramesOfTheSameLength) {
     LabDrive lab(loopCourse, "loop");
     DriveSettings settings;

@@ -34,6 +34,11 @@ test-compat: test-build
 run: build
 	@cd data && ../$(BUILD)/roadsim $(ARGS)
 
+# A .deb of the build through CPack, its dependencies read off the libraries it links.
+.PHONY: package
+package: build
+	@cd $(BUILD) && cpack -G DEB
+
 data: build
 	@cmake --build $(BUILD) --target data
 

@@ -19,3 +19,6 @@ Canvas makeObstacle();
 Canvas makeTyre(int frame);
 Canvas makeLight(bool lit);
 Canvas makeGauge();
+
+// The application icon, size x size, keyed outside its rounded tile.
+Canvas makeIcon(int size);

@@ -2,6 +2,7 @@
 #include "Canvas.h"
 
 #include <SDL_gfxPrimitives.h>
+#include <png.h>
 
 #include <algorithm>
 #include <cmath>
@@ -130,4 +131,24 @@ bool Canvas::save(const std::string& path) const {
     std::ofstream file(path, std::ios::binary);
     file.write(reinterpret_cast<const char*>(out.data()), static_cast<std::streamsize>(out.size()));
     return static_cast<bool>(file);
+}
+
+bool Canvas::savePng(const std::string& path) const {
+    if (!valid()) return false;
+    std::vector<std::uint8_t> rgba;
+    rgba.reserve(4 * width_ * height_);
+    for (int y = 0; y < height_; ++y)
+        for (int x = 0; x < width_; ++x) {
+            const Rgb c = get(x, y);
+            const bool key = c.r == kKey.r && c.g == kKey.g && c.b == kKey.b;
+            rgba.insert(rgba.end(), {c.r, c.g, c.b, static_cast<std::uint8_t>(key ? 0 : 255)});
+        }
+    png_image image{};
+    image.version = PNG_IMAGE_VERSION;
+    image.width = width_;
+    image.height = height_;
+    image.format = PNG_FORMAT_RGBA;
+    const bool written = png_image_write_to_file(&image, path.c_str(), 0, rgba.data(), 0, nullptr);
+    png_image_free(&image);
+    return written;
 }

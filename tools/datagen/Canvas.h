@@ -40,6 +40,8 @@ class Canvas {
     void centredText(int centreX, int y, const std::string& s, Rgb c, Rgb shadow);
 
     bool save(const std::string& path) const;
+    // PNG with the key colour as full transparency, for the desktop's icon.
+    bool savePng(const std::string& path) const;
 
   private:
     bool inside(int x, int y) const { return x >= 0 && y >= 0 && x < width_ && y < height_; }

@@ -1,8 +1,11 @@
-// roadsim-datagen: writes the shipped bitmaps, sounds and course into the directory it is given.
+// roadsim-datagen: writes the shipped bitmaps, sounds and course into the directory it is given,
+// or the application icon at one size.
 #include "Art.h"
 #include "Sound.h"
 
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -79,11 +82,27 @@ std::function<bool(const std::string&)> sound(std::function<std::vector<std::int
     return [synth](const std::string& path) { return writeWav(path, synth()); };
 }
 
+// The desktop's icon sizes are the theme's directory names, so only a few sizes are sensible.
+int writeIcon(const char* sizeText, const char* path) {
+    char* end = nullptr;
+    const long size = std::strtol(sizeText, &end, 10);
+    if (*end != '\0' || size < 16 || size > 512) {
+        std::fprintf(stderr, "icon size must be 16 to 512: %s\n", sizeText);
+        return 2;
+    }
+    if (!makeIcon(static_cast<int>(size)).savePng(path)) {
+        std::fprintf(stderr, "cannot write %s\n", path);
+        return 1;
+    }
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (argc == 4 && std::strcmp(argv[1], "--icon") == 0) return writeIcon(argv[2], argv[3]);
     if (argc != 2) {
-        std::fprintf(stderr, "usage: %s OUTPUT_DIRECTORY\n", argv[0]);
+        std::fprintf(stderr, "usage: %s OUTPUT_DIRECTORY | --icon SIZE FILE.png\n", argv[0]);
         return 2;
     }
     const std::filesystem::path dir = argv[1];

@@ -58,7 +58,7 @@ Roadsim::Roadsim(const std::string& workDirectory, const std::string& run,
     const std::string logBase = workDirectory + "/" + run;
     const std::string suppressions = E2E_SOURCE_DIR;
     ProcessRequest request;
-    request.program = ROADSIM_PROGRAM;
+    request.program = options.program.empty() ? ROADSIM_PROGRAM : options.program;
     request.arguments.push_back(options.programName);
     request.arguments.insert(request.arguments.end(), options.arguments.begin(),
                              options.arguments.end());

@@ -9,6 +9,7 @@
 #include <vector>
 
 struct LaunchOptions {
+    std::string program;                  // empty: the program of this build
     std::vector<std::string> arguments;   // after the program name
     std::string programName = "roadsim";  // argv[0], which the option rule also reads
     std::string workingDirectory;         // empty: the test's work directory

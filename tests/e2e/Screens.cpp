@@ -3,8 +3,11 @@
 
 #include "TestDataSet.h"
 
+#include <SDL.h>
+
 #include <algorithm>
 #include <cmath>
+#include <memory>
 
 namespace screens {
 
@@ -29,6 +32,25 @@ bool drive(const Screenshot& shot) {
 bool blank(const Screenshot& shot) {
     return !shot.empty() && shot.shows(5, 5, palette::black) &&
            shot.shows(400, 300, palette::black) && shot.shows(795, 595, palette::black);
+}
+
+int pixelsNotShown(const Screenshot& shot, const std::string& bitmapPath, int left, int top) {
+    const std::unique_ptr<SDL_Surface, decltype(&SDL_FreeSurface)> bitmap(
+        SDL_LoadBMP(bitmapPath.c_str()), SDL_FreeSurface);
+    if (!bitmap) return -1;
+    const SDL_PixelFormat* format = bitmap->format;
+    int missing = 0;
+    for (int y = 0; y < bitmap->h; ++y)
+        for (int x = 0; x < bitmap->w; ++x) {
+            const Uint8* p = static_cast<const Uint8*>(bitmap->pixels) + y * bitmap->pitch +
+                             x * format->BytesPerPixel;
+            Uint32 value = 0;
+            for (int i = 0; i < format->BytesPerPixel; ++i) value |= Uint32{p[i]} << (8 * i);
+            Rgb colour;
+            SDL_GetRGB(value, bitmap->format, &colour.r, &colour.g, &colour.b);
+            missing += shot.shows(left + x, top + y, colour) ? 0 : 1;
+        }
+    return missing;
 }
 
 std::optional<int> pointerRow(const Screenshot& shot, int sliderColumn) {

@@ -19,6 +19,9 @@ bool controlScreen(const Screenshot& shot);
 bool drive(const Screenshot& shot);
 // Nothing but the black root window: no program window is open.
 bool blank(const Screenshot& shot);
+// How many pixels of the bitmap file, placed with its top-left corner at (left, top), the screen
+// does not show; -1 when the file cannot be read.
+int pixelsNotShown(const Screenshot& shot, const std::string& bitmapPath, int left, int top);
 
 // The top row of the pointer of the slider at that column, if one is drawn there.
 std::optional<int> pointerRow(const Screenshot& shot, int sliderColumn);

@@ -37,6 +37,7 @@ run: build
 # A .deb of the build through CPack, its dependencies read off the libraries it links.
 .PHONY: package
 package: build
+	@tools/install-deps.sh package
 	@cd $(BUILD) && cpack -G DEB
 
 data: build

@@ -14,6 +14,7 @@ arch=$(dpkg --print-architecture)
 work=""
 root=""
 xvfb=""
+step_pid=""
 started=$(date +%s)
 phase_start=$started
 timings=()
@@ -51,6 +52,7 @@ mounts_below_root() {
 cleanup() {
     local status=$?
     trap - EXIT INT TERM
+    [ -n "$step_pid" ] && kill "$step_pid" 2>/dev/null && wait "$step_pid" 2>/dev/null
     [ -n "$xvfb" ] && kill "$xvfb" 2>/dev/null && wait "$xvfb" 2>/dev/null
     if [ -n "$root" ]; then
         local pids
@@ -79,24 +81,32 @@ cleanup() {
     fi
     exit "$status"
 }
-trap cleanup EXIT
-trap 'exit 130' INT
-trap 'exit 143' TERM
 
-[ "$(id -u)" -eq 0 ] || fail "needs root (debootstrap, mount, chroot)"
-commit=$(git -C "$repo" rev-parse HEAD) || fail "$repo is not a git checkout"
+# Runs a long command with its output in a log, in the background so that a signal reaches the
+# traps at once rather than when the command ends; with `show`, the log is also printed as it grows.
+#   step LOG [show] COMMAND...
+step() {
+    local log=$1 show=""
+    shift
+    [ "$1" = show ] && show=1 && shift
+    "$@" >"$log" 2>&1 &
+    step_pid=$!
+    local status=0 follower=""
+    if [ -n "$show" ]; then
+        tail -n +1 -f --pid="$step_pid" "$log" &
+        follower=$!
+    fi
+    wait "$step_pid" || status=$?
+    step_pid=""
+    [ -z "$follower" ] || wait "$follower"
+    return "$status"
+}
 
-# The host's own tools for building the root and looking at its window.
-host_tools=(debootstrap xvfb x11-utils imagemagick)
-missing=()
-for p in "${host_tools[@]}"; do
-    dpkg -s "$p" 2>/dev/null | grep -q '^Status: install ok installed' || missing+=("$p")
-done
-if [ ${#missing[@]} -gt 0 ]; then
-    echo "installing on the host: ${missing[*]}"
-    { apt-get update -qq && DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "${missing[@]}"; } \
-        >/dev/null || fail "cannot install ${missing[*]} on the host"
-fi
+# A command inside the root, as root with a login's plain environment.
+in_root() {
+    chroot "$root" /usr/bin/env -i HOME=/root USER=root LOGNAME=root SHELL=/bin/bash TERM=dumb \
+        LANG=C.UTF-8 PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin "$@"
+}
 
 # The mirrors the host's apt uses: "URI SUITE" for every suite of every deb source.
 host_sources() {
@@ -114,110 +124,141 @@ host_sources() {
             n = split(suites, s, /[ \t]+/)
             for (j = 1; j <= n; j++) print u[1], s[j]
         }'
-    cat /etc/apt/sources.list 2>/dev/null | awk '
-        $1 == "deb" { sub(/\[[^]]*\][ \t]*/, ""); print $2, $3 }'
+    awk '$1 == "deb" { sub(/\[[^]]*\][ \t]*/, ""); print $2, $3 }' /etc/apt/sources.list 2>/dev/null
 }
-mirror=$(host_sources | awk '$2 !~ /-security$/ { print $1; exit }')
-security=$(host_sources | awk '$2 ~ /-security$/ { print $1; exit }')
-[ -n "$mirror" ] || fail "no Debian mirror in the host's apt sources"
 
-mkdir -p "$cache/$suite-$arch-archives" || fail "cannot make $cache"
-work=$(mktemp -d "${TMPDIR:-/var/tmp}/roadsim-fresh.XXXXXX") || fail "cannot make a work directory"
-root=$work/root
-logs=$work/logs
-mkdir -p "$root" "$logs"
+# The whole check in one function, which bash reads in full before it runs: editing the file
+# during a run cannot derail it.
+main() {
+    [ "$(id -u)" -eq 0 ] || fail "needs root (debootstrap, mount, chroot)"
+    commit=$(git -C "$repo" rev-parse HEAD) || fail "$repo is not a git checkout"
 
-phase "bare $suite root"
-base=$cache/$suite-$arch-base.tar
-if [ -f "$base" ]; then
-    tar -C "$root" --numeric-owner -xpf "$base" || fail "cannot unpack $base"
-else
-    debootstrap --variant=minbase --arch="$arch" "$suite" "$root" "$mirror" >"$logs/debootstrap.log" 2>&1 ||
-        fail "debootstrap $suite failed: $(tail -n 1 "$logs/debootstrap.log")"
-    tar -C "$root" --numeric-owner --one-file-system -cpf "$base.part" . && mv "$base.part" "$base" ||
-        fail "cannot cache the base in $base"
-fi
-phase_done
+    # The host's own tools for building the root and looking at its window.
+    host_tools=(debootstrap xvfb x11-utils imagemagick)
+    missing=()
+    for p in "${host_tools[@]}"; do
+        dpkg -s "$p" 2>/dev/null | grep -q '^Status: install ok installed' || missing+=("$p")
+    done
+    if [ ${#missing[@]} -gt 0 ]; then
+        echo "installing on the host: ${missing[*]}"
+        { apt-get update -qq &&
+            DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "${missing[@]}"; } >/dev/null ||
+            fail "cannot install ${missing[*]} on the host"
+    fi
 
-phase "git and make"
-{
-    echo "deb $mirror $suite main"
-    echo "deb $mirror $suite-updates main"
-    [ -n "$security" ] && echo "deb $security $suite-security main"
-} >"$root/etc/apt/sources.list"
-cp -L /etc/resolv.conf "$root/etc/resolv.conf"
-# No service starts inside the root: it would outlive the check and hold the mounts.
-printf '#!/bin/sh\nexit 101\n' >"$root/usr/sbin/policy-rc.d"
-chmod 755 "$root/usr/sbin/policy-rc.d"
-mount -t proc proc "$root/proc" &&
-    mount -t sysfs sysfs "$root/sys" &&
-    mount --bind /dev "$root/dev" &&
-    mount --make-private "$root/dev" &&
-    mount --bind /dev/pts "$root/dev/pts" &&
-    mount -t tmpfs -o mode=1777 tmpfs "$root/dev/shm" &&
-    mount -t tmpfs -o mode=1777 tmpfs "$root/tmp" &&
-    mount --bind "$cache/$suite-$arch-archives" "$root/var/cache/apt/archives" ||
-    fail "cannot mount the root's file systems"
+    mirror=$(host_sources | awk '$2 !~ /-security$/ { print $1; exit }')
+    security=$(host_sources | awk '$2 ~ /-security$/ { print $1; exit }')
+    [ -n "$mirror" ] || fail "no Debian mirror in the host's apt sources"
 
-# A command inside the root, as root with a login's plain environment.
-in_root() {
-    chroot "$root" /usr/bin/env -i HOME=/root USER=root LOGNAME=root SHELL=/bin/bash TERM=dumb \
-        LANG=C.UTF-8 PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin "$@"
+    mkdir -p "$cache/$suite-$arch-archives" || fail "cannot make $cache"
+    work=$(mktemp -d "${TMPDIR:-/var/tmp}/roadsim-fresh.XXXXXX") ||
+        fail "cannot make a work directory"
+    root=$work/root
+    logs=$work/logs
+    mkdir -p "$root" "$logs"
+
+    phase "bare $suite root"
+    base=$cache/$suite-$arch-base.tar
+    if [ -f "$base" ]; then
+        tar -C "$root" --numeric-owner -xpf "$base" || fail "cannot unpack $base"
+    else
+        step "$logs/debootstrap.log" \
+            debootstrap --variant=minbase --arch="$arch" "$suite" "$root" "$mirror" ||
+            fail "debootstrap $suite failed: $(tail -n 1 "$logs/debootstrap.log")"
+        { tar -C "$root" --numeric-owner --one-file-system -cpf "$base.part" . &&
+            mv "$base.part" "$base"; } || fail "cannot cache the base in $base"
+    fi
+    phase_done
+
+    phase "git and make"
+    {
+        echo "deb $mirror $suite main"
+        echo "deb $mirror $suite-updates main"
+        [ -n "$security" ] && echo "deb $security $suite-security main"
+    } >"$root/etc/apt/sources.list"
+    cp -L /etc/resolv.conf "$root/etc/resolv.conf"
+    # No service starts inside the root: it would outlive the check and hold the mounts.
+    printf '#!/bin/sh\nexit 101\n' >"$root/usr/sbin/policy-rc.d"
+    chmod 755 "$root/usr/sbin/policy-rc.d"
+    mount -t proc proc "$root/proc" &&
+        mount -t sysfs sysfs "$root/sys" &&
+        mount --bind /dev "$root/dev" &&
+        mount --make-private "$root/dev" &&
+        mount --bind /dev/pts "$root/dev/pts" &&
+        mount -t tmpfs -o mode=1777 tmpfs "$root/dev/shm" &&
+        mount -t tmpfs -o mode=1777 tmpfs "$root/tmp" &&
+        mount --bind "$cache/$suite-$arch-archives" "$root/var/cache/apt/archives" ||
+        fail "cannot mount the root's file systems"
+
+    step "$logs/apt.log" in_root bash -c 'apt-get update -qq &&
+        DEBIAN_FRONTEND=noninteractive apt-get install -y -qq git make ca-certificates' ||
+        fail "cannot install git and make: $(tail -n 1 "$logs/apt.log")"
+    phase_done
+
+    phase "clone of $commit"
+    git clone -q --bare --no-local "$repo" "$root/srv/roadsim.git" &&
+        git -C "$root/srv/roadsim.git" update-ref refs/heads/under-test "$commit" &&
+        git -C "$root/srv/roadsim.git" symbolic-ref HEAD refs/heads/under-test &&
+        in_root git clone -q /srv/roadsim.git /root/roadsim ||
+        fail "cannot clone the commit under test"
+    phase_done
+
+    phase "make run"
+    display=:$((300 + RANDOM % 600))
+    Xvfb "$display" -screen 0 800x600x16 -nolisten tcp -noreset >"$logs/xvfb.log" 2>&1 &
+    xvfb=$!
+    for _ in $(seq 200); do xdpyinfo -display "$display" >/dev/null 2>&1 && break; sleep 0.05; done
+    xdpyinfo -display "$display" >/dev/null 2>&1 || fail "Xvfb $display did not start"
+    # The root shares the host's network namespace, so the program reaches the host's Xvfb through
+    # its abstract socket; nothing of the display is installed or mounted in the root.
+    in_root DISPLAY="$display" bash -c 'cd /root/roadsim && exec make run' >"$logs/run.log" 2>&1 &
+    run=$!
+    # Installing and building come first: allow them half an hour.
+    deadline=$(($(date +%s) + 1800))
+    until xwininfo -display "$display" -root -children 2>/dev/null | grep -q '800x600+'; do
+        kill -0 "$run" 2>/dev/null ||
+            { cat "$logs/run.log"; fail "make run ended before its window opened"; }
+        [ "$(date +%s)" -lt "$deadline" ] ||
+            { cat "$logs/run.log"; fail "make run opened no window in 30 min"; }
+        sleep 1
+    done
+    # A few redraws, so that the screen is the control screen and not a first partial frame.
+    sleep 2
+    import -display "$display" -window root "$logs/run.png" || fail "cannot take a screenshot"
+    differing() { compare -fuzz 4% -metric AE "$@" null: 2>&1 >/dev/null | cut -d' ' -f1; }
+    data=$root/root/roadsim/data
+    banner=$(differing -extract 800x100+0+0 "$logs/run.png" "$data/logo.bmp")
+    panel=$(differing -extract 800x500+0+100 "$logs/run.png" "$data/control.bmp")
+    # The five slider pointers cover less than 2% of the panel.
+    [ "$banner" = 0 ] && [ "${panel:-400000}" -lt 8000 ] ||
+        fail "no control screen: $banner banner and $panel panel pixels differ from the data"
+    program=""
+    for pid in $(root_processes); do
+        [ "$(cat "/proc/$pid/comm" 2>/dev/null)" = roadsim ] && program=$pid
+    done
+    [ -n "$program" ] || fail "the window is up but no roadsim process runs in the root"
+    kill -TERM "$program"
+    wait "$run"
+    status=$?
+    [ "$status" -eq 0 ] ||
+        { cat "$logs/run.log"; fail "make run ended with status $status after SIGTERM"; }
+    kill "$xvfb" && wait "$xvfb" 2>/dev/null
+    xvfb=""
+    echo "control screen seen: banner identical, $panel of 400000 panel pixels under the pointers"
+    phase_done
+
+    phase "make test"
+    step "$logs/test.log" show in_root bash -c 'cd /root/roadsim && make test'
+    status=$?
+    [ "$status" -eq 0 ] ||
+        fail "make test ended with status $status: $(grep -m1 'tests failed' "$logs/test.log")"
+    phase_done
+
+    echo "=== fresh-machine $suite: passed for $commit in $(($(date +%s) - started)) s"
+    printf '%s\n' "${timings[@]}"
 }
-in_root bash -c 'apt-get update -qq && DEBIAN_FRONTEND=noninteractive apt-get install -y -qq git make ca-certificates' \
-    >"$logs/apt.log" 2>&1 || fail "cannot install git and make: $(tail -n 1 "$logs/apt.log")"
-phase_done
 
-phase "clone of $commit"
-git clone -q --bare --no-local "$repo" "$root/srv/roadsim.git" &&
-    git -C "$root/srv/roadsim.git" update-ref refs/heads/under-test "$commit" &&
-    git -C "$root/srv/roadsim.git" symbolic-ref HEAD refs/heads/under-test &&
-    in_root git clone -q /srv/roadsim.git /root/roadsim || fail "cannot clone the commit under test"
-phase_done
-
-phase "make run"
-display=:$((300 + RANDOM % 600))
-Xvfb "$display" -screen 0 800x600x16 -nolisten tcp -noreset >"$logs/xvfb.log" 2>&1 &
-xvfb=$!
-for _ in $(seq 200); do xdpyinfo -display "$display" >/dev/null 2>&1 && break; sleep 0.05; done
-xdpyinfo -display "$display" >/dev/null 2>&1 || fail "Xvfb $display did not start"
-# The root shares the host's network namespace, so the program reaches the host's Xvfb through
-# its abstract socket; nothing of the display is installed or mounted in the root.
-in_root DISPLAY="$display" bash -c 'cd /root/roadsim && exec make run' >"$logs/run.log" 2>&1 &
-run=$!
-# Installing and building come first: allow them half an hour.
-deadline=$(($(date +%s) + 1800))
-until xwininfo -display "$display" -root -children 2>/dev/null | grep -q '800x600+'; do
-    kill -0 "$run" 2>/dev/null || { cat "$logs/run.log"; fail "make run ended before its window opened"; }
-    [ "$(date +%s)" -lt "$deadline" ] || { cat "$logs/run.log"; fail "make run opened no window in 30 min"; }
-    sleep 1
-done
-# A few redraws, so that the screen is the control screen and not a first partial frame.
-sleep 2
-import -display "$display" -window root "$logs/run.png" || fail "cannot take a screenshot"
-differing() { compare -fuzz 4% -metric AE "$@" null: 2>&1 >/dev/null | cut -d' ' -f1; }
-banner=$(differing -extract 800x100+0+0 "$logs/run.png" "$repo/data/logo.bmp")
-panel=$(differing -extract 800x500+0+100 "$logs/run.png" "$repo/data/control.bmp")
-# The five slider pointers cover less than 2% of the panel.
-[ "$banner" = 0 ] && [ "${panel:-400000}" -lt 8000 ] ||
-    fail "no control screen: $banner banner and $panel panel pixels differ from the data"
-program=""
-for pid in $(root_processes); do
-    [ "$(cat "/proc/$pid/comm" 2>/dev/null)" = roadsim ] && program=$pid
-done
-[ -n "$program" ] || fail "the window is up but no roadsim process runs in the root"
-kill -TERM "$program"
-wait "$run" || { cat "$logs/run.log"; fail "make run ended with status $? after SIGTERM"; }
-kill "$xvfb" && wait "$xvfb" 2>/dev/null
-xvfb=""
-echo "control screen seen: banner identical, $panel of 400000 panel pixels under the pointers"
-phase_done
-
-phase "make test"
-in_root bash -c 'cd /root/roadsim && make test' 2>&1 | tee "$logs/test.log"
-status=${PIPESTATUS[0]}
-[ "$status" -eq 0 ] || fail "make test ended with status $status: $(grep -m1 'tests failed' "$logs/test.log")"
-phase_done
-
-echo "=== fresh-machine $suite: passed for $commit in $(($(date +%s) - started)) s"
-printf '%s\n' "${timings[@]}"
+trap cleanup EXIT
+trap 'exit 130' INT
+trap 'exit 143' TERM
+main

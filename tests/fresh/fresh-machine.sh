@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
 # Fresh-machine check: in a minimal Debian root with only git and make added, clones the commit
 # under test and does what the README tells a new user: `make run` must show the control screen,
-# then `make test` must pass.
+# then `make test` must pass. Then `make package` there, and the .deb installed by apt into a
+# second bare root must show the control screen too, with nothing but its declared dependencies.
 #   fresh-machine.sh SUITE          (bookworm, trixie, ...; needs root for debootstrap and chroot)
 # The bare base of each suite is cached in ROADSIM_FRESH_CACHE (default ~/.cache/roadsim-fresh),
-# with the downloaded packages; ROADSIM_FRESH_KEEP=1 keeps the root for a look afterwards.
+# with the downloaded packages; ROADSIM_FRESH_KEEP=1 keeps the roots for a look afterwards.
 set -uo pipefail
 
 suite=${1:?usage: fresh-machine.sh SUITE}
@@ -36,17 +37,17 @@ phase_done() {
     echo "=== fresh-machine $suite: $phase_name took $took s"
 }
 
-# Every process whose root is the fresh root: all of them were started by this script.
+# Every process inside one of the roots: all of them were started by this script.
 root_processes() {
     local p
     for p in /proc/[0-9]*; do
-        [ "$(readlink "$p/root" 2>/dev/null)" = "$root" ] && echo "${p#/proc/}"
+        case $(readlink "$p/root" 2>/dev/null) in "$work"/*) echo "${p#/proc/}" ;; esac
     done
 }
 
-# Mount points at or below the root, deepest first.
-mounts_below_root() {
-    findmnt -rn -o TARGET | awk -v r="$root" '$0 == r || index($0, r "/") == 1' | sort -r
+# Mount points below the work directory, deepest first.
+mounts_below_work() {
+    findmnt -rn -o TARGET | awk -v w="$work/" 'index($0, w) == 1' | sort -r
 }
 
 cleanup() {
@@ -54,8 +55,8 @@ cleanup() {
     trap - EXIT INT TERM
     [ -n "$step_pid" ] && kill "$step_pid" 2>/dev/null && wait "$step_pid" 2>/dev/null
     [ -n "$xvfb" ] && kill "$xvfb" 2>/dev/null && wait "$xvfb" 2>/dev/null
-    if [ -n "$root" ]; then
-        local pids
+    if [ -n "$work" ]; then
+        local pids target
         pids=$(root_processes)
         if [ -n "$pids" ]; then
             kill -TERM $pids 2>/dev/null
@@ -63,15 +64,12 @@ cleanup() {
             pids=$(root_processes)
             [ -n "$pids" ] && kill -KILL $pids 2>/dev/null && sleep 1
         fi
-        local target
-        for target in $(mounts_below_root); do
+        for target in $(mounts_below_work); do
             umount "$target" 2>/dev/null || umount -l "$target" ||
                 echo "fresh-machine $suite: cannot unmount $target"
         done
-    fi
-    if [ -n "$work" ]; then
-        if [ -n "$root" ] && [ -n "$(mounts_below_root)" ]; then
-            echo "fresh-machine $suite: FAIL: still mounted below $root, left $work in place"
+        if [ -n "$(mounts_below_work)" ]; then
+            echo "fresh-machine $suite: FAIL: still mounted below $work, left it in place"
             status=1
         elif [ "${ROADSIM_FRESH_KEEP:-}" = 1 ]; then
             echo "fresh-machine $suite: kept $work"
@@ -102,7 +100,7 @@ step() {
     return "$status"
 }
 
-# A command inside the root, as root with a login's plain environment.
+# A command inside the current root, as root with a login's plain environment.
 in_root() {
     chroot "$root" /usr/bin/env -i HOME=/root USER=root LOGNAME=root SHELL=/bin/bash TERM=dumb \
         LANG=C.UTF-8 PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin "$@"
@@ -127,38 +125,11 @@ host_sources() {
     awk '$1 == "deb" { sub(/\[[^]]*\][ \t]*/, ""); print $2, $3 }' /etc/apt/sources.list 2>/dev/null
 }
 
-# The whole check in one function, which bash reads in full before it runs: editing the file
-# during a run cannot derail it.
-main() {
-    [ "$(id -u)" -eq 0 ] || fail "needs root (debootstrap, mount, chroot)"
-    commit=$(git -C "$repo" rev-parse HEAD) || fail "$repo is not a git checkout"
-
-    # The host's own tools for building the root and looking at its window.
-    host_tools=(debootstrap xvfb x11-utils imagemagick)
-    missing=()
-    for p in "${host_tools[@]}"; do
-        dpkg -s "$p" 2>/dev/null | grep -q '^Status: install ok installed' || missing+=("$p")
-    done
-    if [ ${#missing[@]} -gt 0 ]; then
-        echo "installing on the host: ${missing[*]}"
-        { apt-get update -qq &&
-            DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "${missing[@]}"; } >/dev/null ||
-            fail "cannot install ${missing[*]} on the host"
-    fi
-
-    mirror=$(host_sources | awk '$2 !~ /-security$/ { print $1; exit }')
-    security=$(host_sources | awk '$2 ~ /-security$/ { print $1; exit }')
-    [ -n "$mirror" ] || fail "no Debian mirror in the host's apt sources"
-
-    mkdir -p "$cache/$suite-$arch-archives" || fail "cannot make $cache"
-    work=$(mktemp -d "${TMPDIR:-/var/tmp}/roadsim-fresh.XXXXXX") ||
-        fail "cannot make a work directory"
-    root=$work/root
-    logs=$work/logs
-    mkdir -p "$root" "$logs"
-
-    phase "bare $suite root"
-    base=$cache/$suite-$arch-base.tar
+# Makes the current root a bare system of the suite from the cached base (debootstrap the first
+# time), with the host's mirrors, and mounts what programs inside expect.
+bare_root() {
+    local base=$cache/$suite-$arch-base.tar
+    mkdir -p "$root"
     if [ -f "$base" ]; then
         tar -C "$root" --numeric-owner -xpf "$base" || fail "cannot unpack $base"
     else
@@ -168,9 +139,6 @@ main() {
         { tar -C "$root" --numeric-owner --one-file-system -cpf "$base.part" . &&
             mv "$base.part" "$base"; } || fail "cannot cache the base in $base"
     fi
-    phase_done
-
-    phase "git and make"
     {
         echo "deb $mirror $suite main"
         echo "deb $mirror $suite-updates main"
@@ -189,7 +157,93 @@ main() {
         mount -t tmpfs -o mode=1777 tmpfs "$root/tmp" &&
         mount --bind "$cache/$suite-$arch-archives" "$root/var/cache/apt/archives" ||
         fail "cannot mount the root's file systems"
+}
 
+# Runs the shell command in the current root on a display of the host until the program's window
+# shows the control screen of the data set in DATA (a directory in the root), then closes the
+# program with SIGTERM, which must end the command with status 0.
+#   control_screen NAME DATA COMMAND
+control_screen() {
+    local name=$1 data=$root$2 command=$3
+    local display=:$((300 + RANDOM % 600))
+    Xvfb "$display" -screen 0 800x600x16 -nolisten tcp -noreset >"$logs/$name-xvfb.log" 2>&1 &
+    xvfb=$!
+    for _ in $(seq 200); do xdpyinfo -display "$display" >/dev/null 2>&1 && break; sleep 0.05; done
+    xdpyinfo -display "$display" >/dev/null 2>&1 || fail "Xvfb $display did not start"
+    # The roots share the host's network namespace, so the program reaches the host's Xvfb
+    # through its abstract socket; nothing of the display is installed or mounted in the root.
+    in_root DISPLAY="$display" bash -c "$command" >"$logs/$name.log" 2>&1 &
+    local run=$!
+    # Installing and building may come first: allow them half an hour.
+    local deadline=$(($(date +%s) + 1800))
+    until xwininfo -display "$display" -root -children 2>/dev/null | grep -q '800x600+'; do
+        kill -0 "$run" 2>/dev/null ||
+            { cat "$logs/$name.log"; fail "$name ended before its window opened"; }
+        [ "$(date +%s)" -lt "$deadline" ] ||
+            { cat "$logs/$name.log"; fail "$name opened no window in 30 min"; }
+        sleep 1
+    done
+    # A few redraws, so that the screen is the control screen and not a first partial frame.
+    sleep 2
+    import -display "$display" -window root "$logs/$name.png" || fail "cannot take a screenshot"
+    local banner panel
+    banner=$(compare -fuzz 4% -metric AE -extract 800x100+0+0 "$logs/$name.png" \
+        "$data/logo.bmp" null: 2>&1 >/dev/null | cut -d' ' -f1)
+    panel=$(compare -fuzz 4% -metric AE -extract 800x500+0+100 "$logs/$name.png" \
+        "$data/control.bmp" null: 2>&1 >/dev/null | cut -d' ' -f1)
+    # The five slider pointers cover less than 2% of the panel.
+    [ "$banner" = 0 ] && [ "${panel:-400000}" -lt 8000 ] ||
+        fail "$name shows no control screen: $banner banner, $panel panel pixels differ from $2"
+    local pid program=""
+    for pid in $(root_processes); do
+        [ "$(readlink "/proc/$pid/root")" = "$root" ] &&
+            [ "$(cat "/proc/$pid/comm" 2>/dev/null)" = roadsim ] && program=$pid
+    done
+    [ -n "$program" ] || fail "the window is up but no roadsim process runs in the root"
+    kill -TERM "$program"
+    local status=0
+    wait "$run" || status=$?
+    [ "$status" -eq 0 ] ||
+        { cat "$logs/$name.log"; fail "$name ended with status $status after SIGTERM"; }
+    kill "$xvfb" && wait "$xvfb" 2>/dev/null
+    xvfb=""
+    echo "control screen seen: banner identical, $panel of 400000 panel pixels under the pointers"
+}
+
+# The whole check in one function, which bash reads in full before it runs: editing the file
+# during a run cannot derail it.
+main() {
+    [ "$(id -u)" -eq 0 ] || fail "needs root (debootstrap, mount, chroot)"
+    commit=$(git -C "$repo" rev-parse HEAD) || fail "$repo is not a git checkout"
+
+    # The host's own tools for building the roots and looking at their windows.
+    local host_tools=(debootstrap xvfb x11-utils imagemagick) missing=() p
+    for p in "${host_tools[@]}"; do
+        dpkg -s "$p" 2>/dev/null | grep -q '^Status: install ok installed' || missing+=("$p")
+    done
+    if [ ${#missing[@]} -gt 0 ]; then
+        echo "installing on the host: ${missing[*]}"
+        { apt-get update -qq &&
+            DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "${missing[@]}"; } >/dev/null ||
+            fail "cannot install ${missing[*]} on the host"
+    fi
+
+    mirror=$(host_sources | awk '$2 !~ /-security$/ { print $1; exit }')
+    security=$(host_sources | awk '$2 ~ /-security$/ { print $1; exit }')
+    [ -n "$mirror" ] || fail "no Debian mirror in the host's apt sources"
+
+    mkdir -p "$cache/$suite-$arch-archives" || fail "cannot make $cache"
+    work=$(mktemp -d "${TMPDIR:-/var/tmp}/roadsim-fresh.XXXXXX") ||
+        fail "cannot make a work directory"
+    logs=$work/logs
+    mkdir -p "$logs"
+
+    phase "bare $suite root"
+    root=$work/root
+    bare_root
+    phase_done
+
+    phase "git and make"
     step "$logs/apt.log" in_root bash -c 'apt-get update -qq &&
         DEBIAN_FRONTEND=noninteractive apt-get install -y -qq git make ca-certificates' ||
         fail "cannot install git and make: $(tail -n 1 "$logs/apt.log")"
@@ -204,54 +258,32 @@ main() {
     phase_done
 
     phase "make run"
-    display=:$((300 + RANDOM % 600))
-    Xvfb "$display" -screen 0 800x600x16 -nolisten tcp -noreset >"$logs/xvfb.log" 2>&1 &
-    xvfb=$!
-    for _ in $(seq 200); do xdpyinfo -display "$display" >/dev/null 2>&1 && break; sleep 0.05; done
-    xdpyinfo -display "$display" >/dev/null 2>&1 || fail "Xvfb $display did not start"
-    # The root shares the host's network namespace, so the program reaches the host's Xvfb through
-    # its abstract socket; nothing of the display is installed or mounted in the root.
-    in_root DISPLAY="$display" bash -c 'cd /root/roadsim && exec make run' >"$logs/run.log" 2>&1 &
-    run=$!
-    # Installing and building come first: allow them half an hour.
-    deadline=$(($(date +%s) + 1800))
-    until xwininfo -display "$display" -root -children 2>/dev/null | grep -q '800x600+'; do
-        kill -0 "$run" 2>/dev/null ||
-            { cat "$logs/run.log"; fail "make run ended before its window opened"; }
-        [ "$(date +%s)" -lt "$deadline" ] ||
-            { cat "$logs/run.log"; fail "make run opened no window in 30 min"; }
-        sleep 1
-    done
-    # A few redraws, so that the screen is the control screen and not a first partial frame.
-    sleep 2
-    import -display "$display" -window root "$logs/run.png" || fail "cannot take a screenshot"
-    differing() { compare -fuzz 4% -metric AE "$@" null: 2>&1 >/dev/null | cut -d' ' -f1; }
-    data=$root/root/roadsim/data
-    banner=$(differing -extract 800x100+0+0 "$logs/run.png" "$data/logo.bmp")
-    panel=$(differing -extract 800x500+0+100 "$logs/run.png" "$data/control.bmp")
-    # The five slider pointers cover less than 2% of the panel.
-    [ "$banner" = 0 ] && [ "${panel:-400000}" -lt 8000 ] ||
-        fail "no control screen: $banner banner and $panel panel pixels differ from the data"
-    program=""
-    for pid in $(root_processes); do
-        [ "$(cat "/proc/$pid/comm" 2>/dev/null)" = roadsim ] && program=$pid
-    done
-    [ -n "$program" ] || fail "the window is up but no roadsim process runs in the root"
-    kill -TERM "$program"
-    wait "$run"
-    status=$?
-    [ "$status" -eq 0 ] ||
-        { cat "$logs/run.log"; fail "make run ended with status $status after SIGTERM"; }
-    kill "$xvfb" && wait "$xvfb" 2>/dev/null
-    xvfb=""
-    echo "control screen seen: banner identical, $panel of 400000 panel pixels under the pointers"
+    control_screen make-run /root/roadsim/data 'cd /root/roadsim && exec make run'
     phase_done
 
     phase "make test"
-    step "$logs/test.log" show in_root bash -c 'cd /root/roadsim && make test'
-    status=$?
+    local status=0
+    step "$logs/test.log" show in_root bash -c 'cd /root/roadsim && make test' || status=$?
     [ "$status" -eq 0 ] ||
         fail "make test ended with status $status: $(grep -m1 'tests failed' "$logs/test.log")"
+    phase_done
+
+    phase "make package"
+    step "$logs/package.log" in_root bash -c 'cd /root/roadsim && make package' ||
+        { cat "$logs/package.log"; fail "make package failed"; }
+    local debs=("$root"/root/roadsim/build/roadsim_*.deb)
+    [ -f "${debs[0]}" ] || fail "make package made no .deb"
+    echo "$(basename "${debs[0]}"): Depends: $(dpkg-deb -f "${debs[0]}" Depends)"
+    phase_done
+
+    phase "the .deb in a bare root"
+    root=$work/installed
+    bare_root
+    cp "${debs[0]}" "$root/tmp/roadsim.deb"
+    step "$logs/install.log" in_root bash -c 'apt-get update -qq &&
+        DEBIAN_FRONTEND=noninteractive apt-get install -y -qq /tmp/roadsim.deb' ||
+        fail "apt cannot install the .deb: $(tail -n 1 "$logs/install.log")"
+    control_screen installed /usr/share/roadsim 'cd / && exec roadsim'
     phase_done
 
     echo "=== fresh-machine $suite: passed for $commit in $(($(date +%s) - started)) s"

@@ -291,6 +291,6 @@ main() {
 }
 
 trap cleanup EXIT
-trap 'exit 130' INT
-trap 'exit 143' TERM
+trap 'echo "fresh-machine $suite: FAIL: interrupted"; exit 130' INT
+trap 'echo "fresh-machine $suite: FAIL: terminated"; exit 143' TERM
 main

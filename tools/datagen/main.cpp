@@ -82,7 +82,7 @@ std::function<bool(const std::string&)> sound(std::function<std::vector<std::int
     return [synth](const std::string& path) { return writeWav(path, synth()); };
 }
 
-// The desktop's icon sizes are the theme's directory names, so only a few sizes are sensible.
+// Icon themes hold sizes from 16 to 512 pixels square.
 int writeIcon(const char* sizeText, const char* path) {
     char* end = nullptr;
     const long size = std::strtol(sizeText, &end, 10);

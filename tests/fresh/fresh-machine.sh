@@ -250,8 +250,9 @@ main() {
     phase_done
 
     phase "clone of $commit"
-    git clone -q --bare --no-local "$repo" "$root/srv/roadsim.git" &&
-        git -C "$root/srv/roadsim.git" update-ref refs/heads/under-test "$commit" &&
+    # Pushed by hash: a detached checkout, as CI may have, gives exactly its commit too.
+    git init -q --bare "$root/srv/roadsim.git" &&
+        git -C "$repo" push -q "$root/srv/roadsim.git" "$commit:refs/heads/under-test" &&
         git -C "$root/srv/roadsim.git" symbolic-ref HEAD refs/heads/under-test &&
         in_root git clone -q /srv/roadsim.git /root/roadsim ||
         fail "cannot clone the commit under test"

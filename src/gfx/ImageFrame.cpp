@@ -19,8 +19,10 @@ SurfacePtr loadBitmap(const std::string& fileName) {
 
 SDL_Surface* loadImage(const std::string& fileName) {
     SurfacePtr surface = loadBitmap(fileName);
+    // Run-length encoded, a keyed blit copies the opaque runs whole instead of testing every pixel.
     if (surface)
-        SDL_SetColorKey(surface.get(), SDL_SRCCOLORKEY, SDL_MapRGB(surface->format, 0, 0, 255));
+        SDL_SetColorKey(surface.get(), SDL_SRCCOLORKEY | SDL_RLEACCEL,
+                        SDL_MapRGB(surface->format, 0, 0, 255));
     return surface.release();
 }
 

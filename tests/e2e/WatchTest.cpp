@@ -50,7 +50,7 @@ double secondsSince(std::chrono::steady_clock::time_point start) {
 TEST_F(Watch, ShowsTheDriveAtItsPaceAndEndsCleanlyOnEscapeOrClose) {
     enum class Ending { escape, close };
     const struct {
-        double speedUp;
+        int speedUp;
         Ending ending;
     } cases[] = {{1, Ending::escape}, {4, Ending::close}};
     // Long enough that pace shows through start-up and polling; short of the course's first lap.

@@ -53,7 +53,7 @@ Roadsim& E2eTest::launch(const LaunchOptions& options) {
     runs.push_back(std::make_unique<Roadsim>(
         workDir, "run" + std::to_string(runs.size() + 1),
         options.display.empty() ? server->display() : options.display, options));
-    EXPECT_TRUE(runs.back()->started()) << "cannot start " << options.program;
+    EXPECT_TRUE(runs.back()->started()) << "cannot start " << ROADSIM_PROGRAM;
     return *runs.back();
 }
 

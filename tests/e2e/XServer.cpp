@@ -7,6 +7,7 @@
 #include <poll.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <cstring>
@@ -157,6 +158,38 @@ Screenshot XServer::capture() const {
     Screenshot shot(image->width, image->height, std::move(pixels));
     XDestroyImage(image);
     return shot;
+}
+
+bool XServer::closeWindows() const {
+    if (!connection) return false;
+    Display* display = connection.get();
+    const Atom protocols = XInternAtom(display, "WM_PROTOCOLS", False);
+    const Atom deleteWindow = XInternAtom(display, "WM_DELETE_WINDOW", False);
+    Window root = 0, parent = 0;
+    Window* children = nullptr;
+    unsigned int count = 0;
+    if (XQueryTree(display, DefaultRootWindow(display), &root, &parent, &children, &count) == 0)
+        return false;
+    bool asked = false;
+    for (unsigned int i = 0; i < count; ++i) {
+        Atom* accepted = nullptr;
+        int accepting = 0;
+        if (XGetWMProtocols(display, children[i], &accepted, &accepting) == 0) continue;
+        if (std::find(accepted, accepted + accepting, deleteWindow) != accepted + accepting) {
+            XEvent event{};
+            event.xclient.type = ClientMessage;
+            event.xclient.window = children[i];
+            event.xclient.message_type = protocols;
+            event.xclient.format = 32;
+            event.xclient.data.l[0] = static_cast<long>(deleteWindow);
+            event.xclient.data.l[1] = CurrentTime;
+            asked = XSendEvent(display, children[i], False, NoEventMask, &event) != 0 || asked;
+        }
+        XFree(accepted);
+    }
+    if (children != nullptr) XFree(children);
+    XFlush(display);
+    return asked;
 }
 
 std::string unusedDisplay() {

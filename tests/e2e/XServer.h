@@ -24,6 +24,9 @@ class XServer {
     int depth() const { return screenDepth; }
     // The whole root window; empty when the server cannot be read.
     Screenshot capture() const;
+    // Asks every top-level window that accepts it to close, as a window manager's close button
+    // does; false when no window was asked.
+    bool closeWindows() const;
 
   private:
     struct Closer {

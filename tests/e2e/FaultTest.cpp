@@ -83,10 +83,6 @@ TEST_F(Faults, HammeringEnterAndEscapeNeverRunsTwoWorkers) {
     std::vector<std::string> keys = join({repeat("Escape", 5), {"Return", "Return", "Escape"}});
     for (int i = 0; i < 150; ++i) keys.insert(keys.end(), {"Return", "Escape"});
     type(keys, 2);
-    // Slow enough that most workers present a frame before the next one is asked for.
-    std::vector<std::string> paced;
-    for (int i = 0; i < 20; ++i) paced.insert(paced.end(), {"Return", "Escape"});
-    type(paced, 80);
     // Keys that found SDL's queue full are dropped, so Escape (into or on the control screen) and
     // a tuning step are sent until the step shows: then every earlier key has been handled.
     bool settled = false;
@@ -98,6 +94,17 @@ TEST_F(Faults, HammeringEnterAndEscapeNeverRunsTwoWorkers) {
         });
     }
     EXPECT_TRUE(settled) << "the control screen does not come back";
+    // Then worker after worker, each key once the previous worker has shown its first frame, so
+    // that every hand-over is one where the old worker was drawing.
+    for (int i = 0; i < 10; ++i) {
+        for (const char* key : {"Return", "Escape"}) {
+            const long before = run.presentation().presenter;
+            type({key});
+            EXPECT_TRUE(
+                waitUntil(patience(5s), [&] { return run.presentation().presenter != before; }))
+                << "no new worker after " << key;
+        }
+    }
     type({"Return"});
     EXPECT_TRUE(waitFor(patience(10s), screens::drive)) << "no drive after the hammering";
 
@@ -106,7 +113,6 @@ TEST_F(Faults, HammeringEnterAndEscapeNeverRunsTwoWorkers) {
     const Presentation seen = run.presentation();
     std::cout << seen.frames << " frames, " << seen.handovers << " handovers" << std::endl;
     EXPECT_EQ(seen.clashes, 0) << "a second worker ran";
-    EXPECT_GT(seen.handovers, 20) << "too few changes of worker to tell";
     EXPECT_EQ(terminate(), 0);
 }
 

@@ -431,7 +431,9 @@ TEST(Controller, EveryFailureEndsWithItsOwnStatusAndFilesCompleteUpToThatStep) {
         EXPECT_EQ(log.back(), '\n');
         for (int step = 1; step <= c.rows; ++step)
             EXPECT_TRUE(fs::exists("rec/frames/00000" + std::to_string(step) + ".png"));
-        EXPECT_GT(lines(fileText("trace.csv")).size(), 1u) << "the trace up to the failure";
+        // A controller that cannot start may be found out before the first frame.
+        EXPECT_GT(lines(fileText("trace.csv")).size(), c.rows == 0 ? 0u : 1u)
+            << c.arguments << ": the trace up to the failure";
         EXPECT_EQ(fileText("map.png").compare(0, 8, "\x89PNG\r\n\x1a\n"), 0) << "the map as PNG";
     }
     EXPECT_EQ(fileText("full/keep.txt"), "mine");

@@ -2,8 +2,10 @@
 // that the test appends to $ROADSIM_JOYSTICK_FILE, one a line: "axis WHICH AXIS VALUE",
 // "down WHICH BUTTON" or "up WHICH BUTTON".
 #include <SDL.h>
+#include <dlfcn.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
@@ -32,17 +34,19 @@ void deliver(const std::string& line) {
     SDL_PushEvent(&event);
 }
 
-// Reads the lines added since the last look, once SDL's event queue is up; the thread ends with
-// the process.
+std::atomic<bool> quitting{false};
+std::thread feeder;
+
+// Reads the lines added since the last look, once SDL's event queue is up, until SDL shuts down.
 void feed(std::string path) {
     std::streamoff done = 0;
-    for (;;) {
+    while (!quitting) {
         usleep(10000);
         if (SDL_WasInit(SDL_INIT_VIDEO) == 0) continue;
         std::ifstream in(path);
         in.seekg(done);
         std::string line;
-        while (std::getline(in, line) && !in.eof()) {
+        while (!quitting && std::getline(in, line) && !in.eof()) {
             deliver(line);
             done = in.tellg();
         }
@@ -51,7 +55,7 @@ void feed(std::string path) {
 
 const bool started = [] {
     if (const char* path = std::getenv("ROADSIM_JOYSTICK_FILE"))
-        std::thread(feed, std::string(path)).detach();
+        feeder = std::thread(feed, std::string(path));
     return true;
 }();
 
@@ -63,4 +67,13 @@ extern "C" int SDL_NumJoysticks(void) {
 
 extern "C" SDL_Joystick* SDL_JoystickOpen(int) {
     return nullptr;
+}
+
+// The feeder calls into SDL, so it ends before SDL does: a library torn down under it crashes.
+extern "C" void SDL_Quit(void) {
+    quitting = true;
+    if (feeder.joinable()) feeder.join();
+    using Quit = void (*)(void);
+    static const auto real = reinterpret_cast<Quit>(dlsym(RTLD_NEXT, "SDL_Quit"));
+    real();
 }

@@ -1,4 +1,5 @@
 // Start-up, the event loop on the main thread, and shutdown.
+#include "Display.h"
 #include "Globals.h"
 #include "InputHandler.h"
 #include "Sound.h"
@@ -94,7 +95,8 @@ int main(int argc, char** argv) {
 
     // Without SDL_ANYFORMAT a display of another depth gets an emulated 16-bit surface, which the
     // 16-bit pixel routines need.
-    screen = SDL_SetVideoMode(800, 600, 16, SDL_HWSURFACE | SDL_DOUBLEBUF);
+    screen =
+        SDL_SetVideoMode(displayWidth, displayHeight, displayDepth, SDL_HWSURFACE | SDL_DOUBLEBUF);
     if (screen == nullptr) {
         std::cout << (audioUp ? "Unable to set video mode " : "Unable to initialize SDL")
                   << SDL_GetError() << std::endl;

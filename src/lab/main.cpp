@@ -35,29 +35,31 @@ bool writeTrace(const std::string& fileName, const std::vector<TraceRow>& trace)
     return static_cast<bool>(out.flush());
 }
 
+// Makes the recorder or the watcher an option asked for; says why on standard error when it
+// cannot open.
+template <typename Output, typename Argument>
+bool openOutput(std::optional<Output>& output, const Argument& argument) {
+    output.emplace(argument);
+    std::string error;
+    if (output->open(error)) return true;
+    std::cerr << "roadsim-lab: " << error << std::endl;
+    return false;
+}
+
 int evaluate(LabDrive& lab, const LabOptions& options) {
     DriveSettings settings;
     settings.laps = options.laps;
     settings.stepMs = static_cast<uint16_t>(options.stepMs);
     settings.seed = options.seed;
     settings.recordTrace = !options.csvPath.empty() || !options.mapPath.empty();
-    std::string error;
     std::optional<Recorder> recorder;
     if (!options.recordFolder.empty()) {
-        recorder.emplace(options.recordFolder);
-        if (!recorder->open(error)) {
-            std::cerr << "roadsim-lab: " << error << std::endl;
-            return 1;
-        }
+        if (!openOutput(recorder, options.recordFolder)) return 1;
         settings.recorder = &*recorder;
     }
     std::optional<Watcher> watcher;
     if (options.watch) {
-        watcher.emplace(options.watchSpeed);
-        if (!watcher->open(error)) {
-            std::cerr << "roadsim-lab: " << error << std::endl;
-            return 1;
-        }
+        if (!openOutput(watcher, options.watchSpeed)) return 1;
         settings.watcher = &*watcher;
     }
     std::optional<Controller> controller;

@@ -1,10 +1,9 @@
 // The installed tree: the launcher runs the game on its installed data from any directory, and the
 // lab, desktop entry and icons are where a desktop looks for them.
 #include "E2eTest.h"
+#include "TestFiles.h"
 
 #include <cstdlib>
-#include <fstream>
-#include <iterator>
 
 namespace {
 
@@ -21,11 +20,6 @@ class Installed : public E2eTest {
 
     std::string prefix;
 };
-
-std::string readFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
 
 unsigned bigEndian32(const std::string& bytes, size_t at) {
     unsigned value = 0;

@@ -1,28 +1,14 @@
 // Starting the program with the environment of the tests and reading what it leaves behind.
 #include "Roadsim.h"
+#include "TestFiles.h"
 
 #include <dirent.h>
 #include <signal.h>
 
-#include <fstream>
 #include <memory>
 #include <sstream>
 
 namespace {
-
-std::string readFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
-std::vector<std::string> splitLines(const std::string& text) {
-    std::vector<std::string> lines;
-    std::istringstream in(text);
-    for (std::string line; std::getline(in, line);) lines.push_back(line);
-    return lines;
-}
 
 struct DirCloser {
     void operator()(DIR* dir) const { closedir(dir); }

@@ -5,6 +5,7 @@
 #include "LabOptions.h"
 #include "Tuner.h"
 
+#include "TestFiles.h"
 #include "TestSurfaces.h"
 
 #include <gtest/gtest.h>
@@ -23,21 +24,7 @@ namespace fs = std::filesystem;
 using testing::internal::CaptureStderr;
 using testing::internal::GetCapturedStderr;
 
-std::string fileText(const std::string& path) {
-    std::ifstream file(path);
-    std::ostringstream text;
-    text << file.rdbuf();
-    return text.str();
-}
-
-std::vector<std::string> lines(const std::string& text) {
-    std::vector<std::string> result;
-    std::istringstream in(text);
-    for (std::string line; std::getline(in, line);) result.push_back(line);
-    return result;
-}
-
-const std::string shippedCourse = fileText(ROADSIM_DATA_DIR "/courses.txt");
+const std::string shippedCourse = readFile(ROADSIM_DATA_DIR "/courses.txt");
 const std::string examples = ROADSIM_SOURCE_DIR "/examples/controllers/";
 
 // The lab program run by the shell in the working directory; its exit status.
@@ -354,7 +341,7 @@ TEST(Controller, ScriptedControllerSeesCourseAndStatesAndIsHeldToTheLimits) {
     EXPECT_EQ(drive.fault, ControllerFault::none);
     EXPECT_EQ(drive.result.end, DriveEnd::lapLimit);
 
-    const std::vector<std::string> received = lines(fileText("received.jsonl"));
+    const std::vector<std::string> received = splitLines(readFile("received.jsonl"));
     ASSERT_GT(received.size(), 60u);
     EXPECT_EQ(received.front().rfind(R"({"name":"octagon","obstacles":[{"strength":)", 0), 0u)
         << received.front();
@@ -422,21 +409,21 @@ TEST(Controller, EveryFailureEndsWithItsOwnStatusAndFilesCompleteUpToThatStep) {
         for (const char* output : {"rec", "trace.csv", "map.png"}) fs::remove_all(output);
         const int status =
             runLab("loop.txt --csv trace.csv --map map.png " + c.arguments + " >out.txt 2>err.txt");
-        const std::string said = fileText("err.txt");
+        const std::string said = readFile("err.txt");
         EXPECT_EQ(status, c.status) << c.arguments << ": " << said;
         EXPECT_NE(said.find(c.said), std::string::npos) << said;
         if (c.rows < 0) continue;
-        const std::string log = fileText("rec/driving_log.csv");
-        EXPECT_EQ(lines(log).size(), c.rows + 1u) << c.arguments;
+        const std::string log = readFile("rec/driving_log.csv");
+        EXPECT_EQ(splitLines(log).size(), c.rows + 1u) << c.arguments;
         EXPECT_EQ(log.back(), '\n');
         for (int step = 1; step <= c.rows; ++step)
             EXPECT_TRUE(fs::exists("rec/frames/00000" + std::to_string(step) + ".png"));
         // A controller that cannot start may be found out before the first frame.
-        EXPECT_GT(lines(fileText("trace.csv")).size(), c.rows == 0 ? 0u : 1u)
+        EXPECT_GT(splitLines(readFile("trace.csv")).size(), c.rows == 0 ? 0u : 1u)
             << c.arguments << ": the trace up to the failure";
-        EXPECT_EQ(fileText("map.png").compare(0, 8, "\x89PNG\r\n\x1a\n"), 0) << "the map as PNG";
+        EXPECT_EQ(readFile("map.png").compare(0, 8, "\x89PNG\r\n\x1a\n"), 0) << "the map as PNG";
     }
-    EXPECT_EQ(fileText("full/keep.txt"), "mine");
+    EXPECT_EQ(readFile("full/keep.txt"), "mine");
 }
 
 TEST(Recording, EveryStepGivesTheGamesFrameAsPngAndALogRowEqualToTheTrace) {
@@ -452,7 +439,7 @@ TEST(Recording, EveryStepGivesTheGamesFrameAsPngAndALogRowEqualToTheTrace) {
     const DriveResult result = lab.drive(Tuning(), settings);
     ASSERT_TRUE(recorder.close());
 
-    const std::vector<std::string> rows = lines(fileText("rec/driving_log.csv"));
+    const std::vector<std::string> rows = splitLines(readFile("rec/driving_log.csv"));
     ASSERT_EQ(rows.front(),
               "image,t,x,y,heading,speed,steering,waypoint,cross_track,heading_error,"
               "obstacle_sum,steering_cmd,speed_cmd");
@@ -488,7 +475,7 @@ TEST(Recording, EveryStepGivesTheGamesFrameAsPngAndALogRowEqualToTheTrace) {
     for (const auto& entry : fs::directory_iterator("rec/frames")) frames.push_back(entry.path());
     EXPECT_EQ(frames.size(), rows.size() - 1);
     for (const fs::path& path : frames) {
-        const std::string bytes = fileText(path.string());
+        const std::string bytes = readFile(path.string());
         ASSERT_GE(bytes.size(), sizeof header);
         EXPECT_EQ(std::memcmp(bytes.data(), header, sizeof header), 0) << path;
     }

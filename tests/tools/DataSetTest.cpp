@@ -1,5 +1,6 @@
 // Regenerates the data set and checks it against the committed copy and what the program needs.
 #include "Course.h"
+#include "TestFiles.h"
 
 #include <SDL.h>
 #include <gtest/gtest.h>
@@ -9,8 +10,6 @@
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <memory>
 #include <set>
 #include <sstream>
@@ -28,11 +27,6 @@ const std::set<std::string> kFiles = {
     "obsticle.bmp", "tire1.bmp",    "tire2.bmp",   "tire3.bmp",   "light1.bmp", "light2.bmp",
     "gauge.bmp",    "weepweep.wav", "crash.wav",   "courses.txt",
 };
-
-std::string readFile(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
 
 fs::path dataFile(const std::string& name) {
     return fs::path(DATA_DIR) / name;

@@ -44,22 +44,19 @@ void expectOnlyPureBlueTransparent(SDL_Surface* image) {
     EXPECT_EQ(pixel565(target.get(), 2, 0), rgb565(1, 0, 255));
 }
 
-TEST(LoadImage, PureBlueIsTransparentIn24BitBitmaps) {
-    ScratchDirectory scratch;
-    writeKeyProbe24("probe.bmp");
-    const SurfacePtr image(loadImage("probe.bmp"));
-    ASSERT_TRUE(image);
-    EXPECT_EQ(image->format->BitsPerPixel, 24);
-    expectOnlyPureBlueTransparent(image.get());
-}
-
-TEST(LoadImage, PureBlueIsTransparentIn8BitBitmaps) {
-    ScratchDirectory scratch;
-    writeKeyProbe8("probe.bmp");
-    const SurfacePtr image(loadImage("probe.bmp"));
-    ASSERT_TRUE(image);
-    EXPECT_EQ(image->format->BitsPerPixel, 8);
-    expectOnlyPureBlueTransparent(image.get());
+TEST(LoadImage, PureBlueIsTransparentIn24BitAnd8BitBitmaps) {
+    const struct {
+        void (*write)(const std::string&);
+        int bitsPerPixel;
+    } cases[] = {{writeKeyProbe24, 24}, {writeKeyProbe8, 8}};
+    for (const auto& c : cases) {
+        ScratchDirectory scratch;
+        c.write("probe.bmp");
+        const SurfacePtr image(loadImage("probe.bmp"));
+        ASSERT_TRUE(image) << c.bitsPerPixel;
+        EXPECT_EQ(image->format->BitsPerPixel, c.bitsPerPixel);
+        expectOnlyPureBlueTransparent(image.get());
+    }
 }
 
 TEST(LoadImage, MissingFileSaysCannotFindOnStandardError) {

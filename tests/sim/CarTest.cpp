@@ -27,22 +27,28 @@ class CarTest : public testing::Test {
         return state;
     }
 
+    // At rest at the origin facing along y, before its first step, with an empty obstacle ring.
+    void expectAtRestAtTheOrigin() const {
+        const CarState state = car->getState();
+        EXPECT_EQ(state.speed, 0);
+        EXPECT_EQ(state.steering, 0);
+        EXPECT_EQ(state.x, 0);
+        EXPECT_EQ(state.y, 0);
+        EXPECT_EQ(state.heading, 0);
+        EXPECT_TRUE(state.firstStep);
+        EXPECT_EQ(state.waypointIndex, 0);
+        EXPECT_EQ(car->getRingIndex(), 0);
+        EXPECT_EQ(car->getObstacleSum(), 0);
+        EXPECT_TRUE(car->getWheels().isStopped());
+    }
+
     const SpriteDirectory sprites;
     std::unique_ptr<Car> car = quietCar();
     SurfacePtr screen = makeSurface565(800, 600, background);
 };
 
 TEST_F(CarTest, NewCarRestsAtTheOriginWithDefaultTuningAndItsSprites) {
-    const CarState state = car->getState();
-    EXPECT_EQ(state.speed, 0);
-    EXPECT_EQ(state.steering, 0);
-    EXPECT_EQ(state.x, 0);
-    EXPECT_EQ(state.y, 0);
-    EXPECT_EQ(state.heading, 0);
-    EXPECT_TRUE(state.firstStep);
-    EXPECT_EQ(state.waypointIndex, 0);
-    EXPECT_EQ(car->getRingIndex(), 0);
-    EXPECT_EQ(car->getObstacleSum(), 0);
+    expectAtRestAtTheOrigin();
     for (const double gain :
          {car->obstacleThreshold.load(), car->avoidGain.load(), car->headingGain.load(),
           car->trackGain.load(), car->pathWeight.load()})
@@ -50,7 +56,6 @@ TEST_F(CarTest, NewCarRestsAtTheOriginWithDefaultTuningAndItsSprites) {
     EXPECT_EQ(car->getWheels().frameCount(), 3u);
     EXPECT_EQ(car->getLights().frameCount(), 2u);
     EXPECT_EQ(car->getGauge().frameCount(), 1u);
-    EXPECT_TRUE(car->getWheels().isStopped());
     EXPECT_TRUE(car->getLights().isStopped());
     EXPECT_FALSE(car->isSoundPlaying());
 }
@@ -175,18 +180,8 @@ TEST_F(CarTest, ResetReturnsToTheOriginAndKeepsTuningAndBearing) {
     car->pushObstacleForce(4);
     car->update(100);
     car->reset();
-    const CarState state = car->getState();
-    EXPECT_EQ(state.speed, 0);
-    EXPECT_EQ(state.steering, 0);
-    EXPECT_EQ(state.x, 0);
-    EXPECT_EQ(state.y, 0);
-    EXPECT_EQ(state.heading, 0);
-    EXPECT_EQ(state.bearing, 77);
-    EXPECT_TRUE(state.firstStep);
-    EXPECT_EQ(state.waypointIndex, 0);
-    EXPECT_EQ(car->getObstacleSum(), 0);
-    EXPECT_EQ(car->getRingIndex(), 0);
-    EXPECT_TRUE(car->getWheels().isStopped());
+    expectAtRestAtTheOrigin();
+    EXPECT_EQ(car->getState().bearing, 77);
     EXPECT_EQ(car->getWheels().getCurrent(), 0u);
     EXPECT_EQ(car->headingGain.load(), 0.1);
     EXPECT_EQ(car->trackGain.load(), 0.2);

@@ -15,9 +15,17 @@ xvfb=
 run=
 trap 'kill $run $xvfb 2>/dev/null || true; rm -rf "$work"' EXIT
 
+# With two cores or more, the server keeps the first and the measured loop the second, so that no
+# window is disturbed by threads being moved between cores and every run sees the same placement.
+server_cpu=() client_cpu=()
+if command -v taskset >/dev/null && [ "$(nproc)" -ge 2 ]; then
+    server_cpu=(taskset -c 0)
+    client_cpu=(taskset -c 1)
+fi
+
 display=:$((90 + RANDOM % 800))
 # No reset when the last client leaves: a new client would be hung up on while the server resets.
-Xvfb "$display" -screen 0 800x600x16 -nolisten tcp -noreset >/dev/null 2>&1 &
+"${server_cpu[@]}" Xvfb "$display" -screen 0 800x600x16 -nolisten tcp -noreset >/dev/null 2>&1 &
 xvfb=$!
 for _ in $(seq 100); do xdpyinfo -display "$display" >/dev/null 2>&1 && break; sleep 0.05; done
 export DISPLAY=$display SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE=$work/audio.raw
@@ -33,7 +41,7 @@ frames() {
 launch() {
     rm -f "$work/frames"
     started=$(now)
-    ROADSIM_FRAME_COUNT_FILE=$work/frames LD_PRELOAD=$probe "$@" >"$work/out" 2>&1 &
+    ROADSIM_FRAME_COUNT_FILE=$work/frames LD_PRELOAD=$probe "${client_cpu[@]}" "$@" >"$work/out" 2>&1 &
     run=$!
     for _ in $(seq 2000); do [ "$(frames)" -gt 0 ] && return; sleep 0.005; done
     echo "no frame from $1" >&2

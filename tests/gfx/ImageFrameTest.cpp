@@ -15,43 +15,44 @@ using testing::internal::CaptureStdout;
 using testing::internal::GetCapturedStderr;
 using testing::internal::GetCapturedStdout;
 
-// A 3 x 1 row: pure blue, almost blue, blue with a touch of red.
-void writeKeyProbe24(const std::string& path) {
-    const SurfacePtr surface = makeSurface24(3, 1, 0, 0, 0);
-    fillRect24(surface.get(), 0, 0, 1, 1, 0, 0, 255);
-    fillRect24(surface.get(), 1, 0, 1, 1, 0, 0, 254);
-    fillRect24(surface.get(), 2, 0, 1, 1, 1, 0, 255);
+// A row of width pixels repeating pure blue, almost blue, blue with a touch of red.
+void writeKeyProbe24(const std::string& path, int width) {
+    const SurfacePtr surface = makeSurface24(width, 1, 0, 0, 0);
+    for (int x = 0; x < width; ++x)
+        fillRect24(surface.get(), x, 0, 1, 1, x % 3 == 2 ? 1 : 0, 0, x % 3 == 1 ? 254 : 255);
     SDL_SaveBMP(surface.get(), path.c_str());
 }
 
-void writeKeyProbe8(const std::string& path) {
-    SurfacePtr surface(SDL_CreateRGBSurface(SDL_SWSURFACE, 3, 1, 8, 0, 0, 0, 0));
+void writeKeyProbe8(const std::string& path, int width) {
+    SurfacePtr surface(SDL_CreateRGBSurface(SDL_SWSURFACE, width, 1, 8, 0, 0, 0, 0));
     SDL_Color palette[3] = {{0, 0, 255, 0}, {0, 0, 254, 0}, {1, 0, 255, 0}};
     SDL_SetColors(surface.get(), palette, 0, 3);
     auto* pixels = static_cast<Uint8*>(surface->pixels);
-    pixels[0] = 0;
-    pixels[1] = 1;
-    pixels[2] = 2;
+    for (int x = 0; x < width; ++x) pixels[x] = static_cast<Uint8>(x % 3);
     SDL_SaveBMP(surface.get(), path.c_str());
 }
 
 void expectOnlyPureBlueTransparent(SDL_Surface* image) {
     const uint16_t background = rgb565(255, 255, 255);
-    const SurfacePtr target = makeSurface565(3, 1, background);
+    const uint16_t expected[3] = {background, rgb565(0, 0, 254), rgb565(1, 0, 255)};
+    const SurfacePtr target = makeSurface565(image->w, 1, background);
     SDL_BlitSurface(image, nullptr, target.get(), nullptr);
-    EXPECT_EQ(pixel565(target.get(), 0, 0), background);
-    EXPECT_EQ(pixel565(target.get(), 1, 0), rgb565(0, 0, 254));
-    EXPECT_EQ(pixel565(target.get(), 2, 0), rgb565(1, 0, 255));
+    for (int x = 0; x < image->w; ++x)
+        EXPECT_EQ(pixel565(target.get(), x, 0), expected[x % 3]) << x;
 }
 
-TEST(LoadImage, PureBlueIsTransparentIn24BitAnd8BitBitmaps) {
+// Narrow sprites and wide ones (the gauge) take different blits; both must key the same.
+TEST(LoadImage, PureBlueIsTransparentIn24BitAnd8BitBitmapsNarrowOrWide) {
     const struct {
-        void (*write)(const std::string&);
-        int bitsPerPixel;
-    } cases[] = {{writeKeyProbe24, 24}, {writeKeyProbe8, 8}};
+        void (*write)(const std::string&, int);
+        int bitsPerPixel, width;
+    } cases[] = {{writeKeyProbe24, 24, 3},
+                 {writeKeyProbe8, 8, 3},
+                 {writeKeyProbe24, 24, 150},
+                 {writeKeyProbe8, 8, 150}};
     for (const auto& c : cases) {
         ScratchDirectory scratch;
-        c.write("probe.bmp");
+        c.write("probe.bmp", c.width);
         const SurfacePtr image(loadImage("probe.bmp"));
         ASSERT_TRUE(image) << c.bitsPerPixel;
         EXPECT_EQ(image->format->BitsPerPixel, c.bitsPerPixel);
@@ -137,7 +138,7 @@ TEST(ImageFrame, MoveHandsTheSurfaceOverWithoutLoading) {
 
 TEST(ImageFrame, RotatableVersionIsOpaqueExceptWherePureBlueWas) {
     ScratchDirectory scratch;
-    writeKeyProbe24("probe.bmp");
+    writeKeyProbe24("probe.bmp", 3);
     CaptureStdout();
     const ImageFrame frame("probe.bmp", 100);
     GetCapturedStdout();

@@ -1,6 +1,8 @@
 // The watching window: pacing by SDL's tick and the viewer's keys.
 #include "Watcher.h"
 
+#include "Display.h"
+
 Watcher::Watcher(double speed) : speedUp(speed), window(nullptr), started(false), startTicks(0) {}
 
 Watcher::~Watcher() {
@@ -12,7 +14,7 @@ bool Watcher::open(std::string& error) {
         error = std::string("cannot open a window: ") + SDL_GetError();
         return false;
     }
-    window = SDL_SetVideoMode(800, 600, 16, SDL_SWSURFACE);
+    window = SDL_SetVideoMode(displayWidth, displayHeight, displayDepth, SDL_SWSURFACE);
     if (window == nullptr) {
         error = std::string("cannot open a window: ") + SDL_GetError();
         SDL_Quit();

@@ -13,7 +13,7 @@ class Watcher {
     Watcher(const Watcher&) = delete;
     Watcher& operator=(const Watcher&) = delete;
 
-    // Opens the 800 x 600 window.
+    // Opens a window of the display's size.
     bool open(std::string& error);
     // Shows the frame once its moment of simulated time has come; false once the viewer pressed
     // Escape or closed the window.

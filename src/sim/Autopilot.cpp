@@ -145,9 +145,6 @@ void Car::applyControl(const ControlCommand& command) {
 
 DriverView Car::driverView(const Course& course) const {
     Lock lock(mutex);
-    return {{speed, steering, x, y, heading, bearing, firstStep, waypointIndex},
-            targetSpeed,
-            crossTrackUnlocked(course),
-            headingErrorUnlocked(),
+    return {stateUnlocked(), targetSpeed, crossTrackUnlocked(course), headingErrorUnlocked(),
             obstacleSum};
 }

@@ -230,6 +230,10 @@ bool Car::isSoundPlaying() const {
 
 CarState Car::getState() const {
     Lock lock(mutex);
+    return stateUnlocked();
+}
+
+CarState Car::stateUnlocked() const {
     return {speed, steering, x, y, heading, bearing, firstStep, waypointIndex};
 }
 

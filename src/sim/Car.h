@@ -116,6 +116,7 @@ class Car {
 
   private:
     void resetUnlocked();
+    CarState stateUnlocked() const;
     double crossTrackUnlocked(const Course& course) const;
     double bearingUnlocked(const Course& course) const;
     double headingErrorUnlocked() const;

@@ -1,13 +1,13 @@
 // Recognising the test data set on a screenshot.
 #include "Screens.h"
 
+#include "SurfacePtr.h"
 #include "TestDataSet.h"
 
 #include <SDL.h>
 
 #include <algorithm>
 #include <cmath>
-#include <memory>
 
 namespace screens {
 
@@ -35,8 +35,7 @@ bool blank(const Screenshot& shot) {
 }
 
 int pixelsNotShown(const Screenshot& shot, const std::string& bitmapPath, int left, int top) {
-    const std::unique_ptr<SDL_Surface, decltype(&SDL_FreeSurface)> bitmap(
-        SDL_LoadBMP(bitmapPath.c_str()), SDL_FreeSurface);
+    const SurfacePtr bitmap(SDL_LoadBMP(bitmapPath.c_str()));
     if (!bitmap) return -1;
     const SDL_PixelFormat* format = bitmap->format;
     int missing = 0;

@@ -40,6 +40,20 @@ package: build
 	@tools/install-deps.sh package
 	@cd $(BUILD) && cpack -G DEB
 
+# The Windows zip, cross-compiled with MinGW-w64 against Windows libraries built once from Debian's
+# sources, and the same checks under Wine on Xvfb.
+.PHONY: windows test-windows
+windows:
+	@tools/install-deps.sh windows
+	@cmake -S . -B build-windows -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF \
+		-DCMAKE_TOOLCHAIN_FILE=packaging/windows/mingw-w64.cmake \
+		-DROADSIM_WINDOWS_PREFIX=$$(packaging/windows/build-libraries.sh) >/dev/null
+	@cmake --build build-windows -j $(JOBS) -- --no-print-directory -s
+	@cd build-windows && cpack >/dev/null && ls -1 $$PWD/roadsim-*-win64.zip
+
+test-windows: windows test-build
+	@tests/windows/wine-test.sh $(BUILD) build-windows
+
 data: build
 	@cmake --build $(BUILD) --target data
 

@@ -1,34 +1,17 @@
 // Definitions of the program-wide state; the simulation objects in the order they must be built.
 #include "Globals.h"
 
-#include <pthread.h>
-#include <csignal>
+#include "Termination.h"
 
 namespace {
-
-sigset_t terminationSignals() {
-    sigset_t signals;
-    sigemptyset(&signals);
-    sigaddset(&signals, SIGTERM);
-    sigaddset(&signals, SIGINT);
-    return signals;
-}
 
 // Built first: a termination request that arrives while the simulation objects load, before SDL
 // can turn it into the quit event, waits for releaseTermination instead of killing the process.
 struct HeldTermination {
-    HeldTermination() {
-        const sigset_t signals = terminationSignals();
-        pthread_sigmask(SIG_BLOCK, &signals, nullptr);
-    }
+    HeldTermination() { holdTermination(); }
 } const heldTermination;
 
 }  // namespace
-
-void releaseTermination() {
-    const sigset_t signals = terminationSignals();
-    pthread_sigmask(SIG_UNBLOCK, &signals, nullptr);
-}
 
 SDL_Surface* screen = nullptr;
 bool manualMode = false;

@@ -15,9 +15,6 @@ extern bool manualMode;
 extern std::atomic<bool> stopDriving;
 extern std::atomic<bool> stopMenu;
 
-// Lets SIGTERM and SIGINT through once SDL turns them into the quit event.
-void releaseTermination();
-
 extern ParticleList particleList;
 extern Course course;
 extern Car car;

@@ -3,6 +3,7 @@
 #include "Globals.h"
 #include "InputHandler.h"
 #include "Sound.h"
+#include "Termination.h"
 #include "Workers.h"
 
 #include <SDL.h>

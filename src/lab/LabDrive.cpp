@@ -1,11 +1,9 @@
 // The lab's drive loop: frames of a fixed step through the game's own frame code, and lap figures.
 #include "LabDrive.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cmath>
+#include <filesystem>
 #include <iostream>
 #include <set>
 #include <sstream>
@@ -30,21 +28,24 @@ class SilencedOutput {
 // Works in another folder for as long as it lives; an empty name stays where it is.
 class InFolder {
   public:
-    explicit InFolder(const std::string& folder)
-        : home(folder.empty() ? -1 : ::open(".", O_RDONLY | O_CLOEXEC)) {
-        if (home >= 0 && chdir(folder.c_str()) != 0)
-            std::cerr << "roadsim-lab: cannot enter " << folder << std::endl;
+    explicit InFolder(const std::string& folder) {
+        if (folder.empty()) return;
+        std::error_code error;
+        home = std::filesystem::current_path(error);
+        if (!error) std::filesystem::current_path(folder, error);
+        if (error) std::cerr << "roadsim-lab: cannot enter " << folder << std::endl;
     }
     ~InFolder() {
-        if (home < 0) return;
-        if (fchdir(home) != 0) std::cerr << "roadsim-lab: cannot return to the working folder\n";
-        ::close(home);
+        if (home.empty()) return;
+        std::error_code error;
+        std::filesystem::current_path(home, error);
+        if (error) std::cerr << "roadsim-lab: cannot return to the working folder\n";
     }
     InFolder(const InFolder&) = delete;
     InFolder& operator=(const InFolder&) = delete;
 
   private:
-    int home;
+    std::filesystem::path home;
 };
 
 struct LapAccumulator {

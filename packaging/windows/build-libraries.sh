@@ -1,0 +1,133 @@
+#!/usr/bin/env bash
+# Builds the Windows libraries that roadsim needs (SDL 1.2, SDL_mixer 1.2 with WAV only, zlib,
+# libpng and SDL_gfx's rotozoomer) from Debian's source packages, once per set of versions, into a
+# cache outside the tree, and prints the folder they were installed into.
+# Usage: packaging/windows/build-libraries.sh
+set -euo pipefail
+
+here=$(cd "$(dirname "$0")" && pwd)
+cache="${ROADSIM_WINDOWS_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/roadsim-windows}"
+host=x86_64-w64-mingw32
+jobs="${JOBS:-2}"
+mkdir -p "$cache"
+log() { echo "build-libraries: $*" >&2; }
+
+# A private apt with its own state and one deb-src line for bookworm on the host's own mirror, so
+# that the system's apt configuration stays as it was. Bookworm's sources are the same releases on
+# a Debian 12 and a Debian 13 host.
+apt_dir="$cache/apt"
+mkdir -p "$apt_dir/lists/partial" "$apt_dir/archives/partial"
+mirror=$(apt-cache policy | grep -B1 'l=Debian,' | awk '/^ *[0-9]+ (https?|file):/ {print $2; exit}')
+if [ -z "$mirror" ]; then
+    log "no Debian mirror among the host's apt sources"
+    exit 1
+fi
+echo "deb-src [signed-by=/usr/share/keyrings/debian-archive-keyring.gpg] $mirror bookworm main" \
+    >"$apt_dir/sources.list"
+cat >"$apt_dir/apt.conf" <<EOF
+Dir::State "$apt_dir";
+Dir::State::status "/var/lib/dpkg/status";
+Dir::Cache "$apt_dir";
+Dir::Etc::SourceList "$apt_dir/sources.list";
+Dir::Etc::SourceParts "/nonexistent";
+APT::Sandbox::User "$(id -un)";
+EOF
+private() { APT_CONFIG="$apt_dir/apt.conf" "$@"; }
+# The index is fetched once a day at most; the versions it names are the cache's key.
+if [ -z "$(find "$apt_dir/lists" -maxdepth 1 -name '*Sources*' -mtime -1 2>/dev/null)" ]; then
+    private apt-get update -qq
+fi
+version() { private apt-cache showsrc "$1" | awk '/^Version:/ {print $2; exit}'; }
+sources=(libsdl1.2 sdl-mixer1.2 zlib libpng1.6)
+key=""
+for s in "${sources[@]}"; do key+="$s=$(version "$s") "; done
+# The rotozoomer's source listing comes in a binary package that the host's own apt serves.
+gfx_doc=$(apt-cache policy libsdl-gfx1.2-doc | awk '/Candidate:/ {print $2}')
+key+="libsdl-gfx1.2-doc=$gfx_doc $($host-gcc-posix -dumpversion) "
+key+=$(cat "$0" "$here/rotozoom-from-doc.py" | sha256sum | cut -c1-12)
+prefix="$cache/$(echo "$key" | sha256sum | cut -c1-16)"
+if [ -f "$prefix/built" ]; then
+    echo "$prefix"
+    exit 0
+fi
+
+log "building into $prefix ($key)"
+# Whatever an interrupted build left behind goes.
+for old in "$cache"/*/; do [ -f "$old/built" ] || [ "$old" = "$apt_dir/" ] || rm -rf "$old"; done
+work=$(mktemp -d "$cache/work.XXXXXX")
+trap 'rm -rf "$work"' EXIT
+mkdir -p "$prefix/bin" "$prefix/lib/pkgconfig" "$prefix/include/SDL" "$prefix/licences"
+cd "$work"
+for s in "${sources[@]}"; do private apt-get source -qq "$s" >/dev/null; done
+export CC="$host-gcc-posix" AR="$host-ar" RANLIB="$host-ranlib" CFLAGS="-O2"
+export PKG_CONFIG_LIBDIR="$prefix/lib/pkgconfig" PKG_CONFIG_PATH=""
+quiet() { "$@" >"$work/step.log" 2>&1 || { tail -40 "$work/step.log" >&2; exit 1; }; }
+
+log "SDL $(version libsdl1.2)"
+cd "$work"/libsdl1.2-*/
+# The program's lines go to the standard streams it was given, as on Linux, not into files.
+quiet ./configure --host=$host --prefix="$prefix" --disable-stdio-redirect --disable-static
+quiet make -j"$jobs"
+quiet make install
+cp COPYING "$prefix/licences/SDL.txt"
+# Both programs link SDL's main, which hands over to theirs; the lab is a console program, the game
+# asks for the windows subsystem itself.
+sed -i 's/^Libs: .*/Libs: -L${libdir} -lmingw32 -lSDLmain -lSDL/' "$prefix/lib/pkgconfig/sdl.pc"
+
+log "SDL_mixer $(version sdl-mixer1.2)"
+cd "$work"/sdl-mixer1.2-*/
+# WAV is all the game plays; only the library is built, not its sample players.
+quiet ./configure --host=$host --prefix="$prefix" --disable-static --disable-sdltest \
+    --with-sdl-prefix="$prefix" --disable-music-cmd --disable-music-mod --disable-music-midi \
+    --disable-music-ogg --disable-music-flac --disable-music-mp3 --disable-music-mp3-mad-gpl
+quiet make -j"$jobs" build/libSDL_mixer.la
+quiet make install-hdrs install-lib
+cp COPYING "$prefix/licences/SDL_mixer.txt"
+
+log "zlib $(version zlib)"
+cd "$work"/zlib-*/
+for c in adler32 compress crc32 deflate gzclose gzlib gzread gzwrite infback inffast inflate \
+    inftrees trees uncompr zutil; do
+    "$CC" $CFLAGS -c "$c.c"
+done
+"$AR" rcs "$prefix/lib/libz.a" ./*.o
+cp zlib.h zconf.h "$prefix/include/"
+sed -n '/^  (C) /,/^  madler/p' README >"$prefix/licences/zlib.txt"
+
+log "libpng $(version libpng1.6)"
+cd "$work"/libpng1.6-*/
+quiet ./configure --host=$host --prefix="$prefix" --disable-shared CPPFLAGS="-I$prefix/include" \
+    LDFLAGS="-L$prefix/lib"
+quiet make -j"$jobs"
+quiet make install
+cp LICENSE "$prefix/licences/libpng.txt"
+
+log "SDL_gfx's rotozoomer from libsdl-gfx1.2-doc $gfx_doc"
+cd "$work"
+apt-get download -qq "libsdl-gfx1.2-doc=$gfx_doc" 2>/dev/null
+dpkg -x libsdl-gfx1.2-doc_*.deb gfx-doc
+html=gfx-doc/usr/share/doc/libsdl-gfx1.2-doc/html
+python3 "$here/rotozoom-from-doc.py" "$html/_s_d_l__rotozoom_8c_source.html" SDL_rotozoom.c
+python3 "$here/rotozoom-from-doc.py" "$html/_s_d_l__rotozoom_8h_source.html" \
+    "$prefix/include/SDL/SDL_rotozoom.h"
+"$CC" $CFLAGS -I"$prefix/include/SDL" -c SDL_rotozoom.c
+"$AR" rcs "$prefix/lib/libSDL_gfx.a" SDL_rotozoom.o
+cp gfx-doc/usr/share/doc/libsdl-gfx1.2-doc/copyright "$prefix/licences/SDL_gfx.txt"
+cat >"$prefix/lib/pkgconfig/SDL_gfx.pc" <<EOF
+prefix=$prefix
+Name: SDL_gfx
+Description: the rotozoomer of SDL_gfx, rebuilt from its documented source listing
+Version: ${gfx_doc%%-*}
+Requires: sdl
+Libs: -L\${prefix}/lib -lSDL_gfx
+Cflags: -I\${prefix}/include/SDL
+EOF
+
+# nlohmann-json is header-only: the host's package, beside the Windows libraries.
+cp -r /usr/include/nlohmann "$prefix/include/"
+mkdir -p "$prefix/share/cmake"
+cp -r /usr/share/cmake/nlohmann_json "$prefix/share/cmake/"
+cp /usr/share/doc/nlohmann-json3-dev/copyright "$prefix/licences/nlohmann-json.txt"
+
+touch "$prefix/built"
+echo "$prefix"

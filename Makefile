@@ -43,11 +43,15 @@ package: build
 # The Windows zip, cross-compiled with MinGW-w64 against Windows libraries built once from Debian's
 # sources, and the same checks under Wine on Xvfb.
 .PHONY: windows test-windows
+# A tree configured against libraries of other versions starts afresh.
 windows:
 	@tools/install-deps.sh windows
-	@cmake -S . -B build-windows -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF \
+	@prefix=$$(packaging/windows/build-libraries.sh) && \
+	{ grep -qx "ROADSIM_WINDOWS_PREFIX:PATH=$$prefix" build-windows/CMakeCache.txt 2>/dev/null || \
+		rm -rf build-windows; } && \
+	cmake -S . -B build-windows -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF \
 		-DCMAKE_TOOLCHAIN_FILE=packaging/windows/mingw-w64.cmake \
-		-DROADSIM_WINDOWS_PREFIX=$$(packaging/windows/build-libraries.sh) >/dev/null
+		-DROADSIM_WINDOWS_PREFIX=$$prefix >/dev/null
 	@cmake --build build-windows -j $(JOBS) -- --no-print-directory -s
 	@cd build-windows && cpack >/dev/null && ls -1 $$PWD/roadsim-*-win64.zip
 

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Installs the Debian or Ubuntu packages that one make target needs; silent when all are present.
-# Usage: tools/install-deps.sh run|test|compat|bench|fuzz|package
+# Usage: tools/install-deps.sh run|test|compat|bench|fuzz|package|windows
 set -euo pipefail
 
 need="${1:-run}"
@@ -30,12 +30,21 @@ case "$need" in
         packages+=(clang)
         words+=", clang with its libFuzzer runtime"
         commands+=(clang++) ;;
+    windows)
+        # The cross toolchain, the tools that fetch and build Debian's sources, and Wine with the
+        # X tools for the checks; the test target's packages come with make test-windows.
+        packages+=(g++-mingw-w64-x86-64-posix dpkg-dev python3 wine wine64 xvfb xdotool imagemagick
+                   x11-utils unzip)
+        words+=", MinGW-w64 (g++-mingw-w64-x86-64-posix), dpkg-dev, Python 3, Wine, Xvfb, xdotool,"
+        words+=" ImageMagick, xdpyinfo, unzip"
+        commands+=(x86_64-w64-mingw32-g++-posix dpkg-source python3 wine Xvfb xdotool convert unzip)
+        ;;
     package)
         packages+=(dpkg-dev file)
         words+=", dpkg-dev, file"
         commands+=(dpkg-shlibdeps file) ;;
     *)
-        echo "install-deps.sh: unknown target '$need' (run, test, compat, bench, fuzz or package)" >&2
+        echo "install-deps.sh: unknown target '$need' (run, test, compat, bench, fuzz, package or windows)" >&2
         exit 2 ;;
 esac
 

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Builds the Windows libraries that roadsim needs (SDL 1.2, SDL_mixer 1.2 with WAV only, zlib,
-# libpng and SDL_gfx's rotozoomer) from Debian's source packages, once per set of versions, into a
-# cache outside the tree, and prints the folder they were installed into.
+# libpng, and SDL_gfx's rotozoomer and primitives) from what Debian serves, once per set of
+# versions, into a cache outside the tree, and prints the folder they were installed into.
 # Usage: packaging/windows/build-libraries.sh
 set -euo pipefail
 
@@ -44,7 +44,7 @@ for s in "${sources[@]}"; do key+="$s=$(version "$s") "; done
 # The rotozoomer's source listing comes in a binary package that the host's own apt serves.
 gfx_doc=$(apt-cache policy libsdl-gfx1.2-doc | awk '/Candidate:/ {print $2}')
 key+="libsdl-gfx1.2-doc=$gfx_doc $($host-gcc-posix -dumpversion) "
-key+=$(cat "$0" "$here/rotozoom-from-doc.py" | sha256sum | cut -c1-12)
+key+=$(cat "$0" "$here/gfx-from-doc.py" | sha256sum | cut -c1-12)
 prefix="$cache/$(echo "$key" | sha256sum | cut -c1-16)"
 if [ -f "$prefix/built" ]; then
     echo "$prefix"
@@ -52,8 +52,8 @@ if [ -f "$prefix/built" ]; then
 fi
 
 log "building into $prefix ($key)"
-# Whatever an interrupted build left behind goes.
-for old in "$cache"/*/; do [ -f "$old/built" ] || [ "$old" = "$apt_dir/" ] || rm -rf "$old"; done
+# Libraries of other versions, and whatever an interrupted build left behind, go.
+for old in "$cache"/*/; do [ "$old" = "$apt_dir/" ] || rm -rf "$old"; done
 work=$(mktemp -d "$cache/work.XXXXXX")
 trap 'rm -rf "$work"' EXIT
 mkdir -p "$prefix/bin" "$prefix/lib/pkgconfig" "$prefix/include/SDL" "$prefix/licences"
@@ -92,7 +92,7 @@ for c in adler32 compress crc32 deflate gzclose gzlib gzread gzwrite infback inf
 done
 "$AR" rcs "$prefix/lib/libz.a" ./*.o
 cp zlib.h zconf.h "$prefix/include/"
-sed -n '/^  (C) /,/^  madler/p' README >"$prefix/licences/zlib.txt"
+sed -n '/(C) 1995/,/madler@/p' README >"$prefix/licences/zlib.txt"
 
 log "libpng $(version libpng1.6)"
 cd "$work"/libpng1.6-*/
@@ -102,21 +102,25 @@ quiet make -j"$jobs"
 quiet make install
 cp LICENSE "$prefix/licences/libpng.txt"
 
-log "SDL_gfx's rotozoomer from libsdl-gfx1.2-doc $gfx_doc"
+log "SDL_gfx from the source listings in libsdl-gfx1.2-doc $gfx_doc"
 cd "$work"
 apt-get download -qq "libsdl-gfx1.2-doc=$gfx_doc" 2>/dev/null
 dpkg -x libsdl-gfx1.2-doc_*.deb gfx-doc
 html=gfx-doc/usr/share/doc/libsdl-gfx1.2-doc/html
-python3 "$here/rotozoom-from-doc.py" "$html/_s_d_l__rotozoom_8c_source.html" SDL_rotozoom.c
-python3 "$here/rotozoom-from-doc.py" "$html/_s_d_l__rotozoom_8h_source.html" \
-    "$prefix/include/SDL/SDL_rotozoom.h"
-"$CC" $CFLAGS -I"$prefix/include/SDL" -c SDL_rotozoom.c
-"$AR" rcs "$prefix/lib/libSDL_gfx.a" SDL_rotozoom.o
+# The game turns its tyres with the rotozoomer; the lab draws its maps with the primitives.
+for file in SDL_rotozoom.{c,h} SDL_gfxPrimitives{.c,.h,_font.h} SDL_gfxBlitFunc.{c,h}; do
+    # The generator's page names: "_" doubled, capitals as "_" and the small letter, "." as "_8".
+    page=$(echo "$file" | sed 's/_/__/g; s/\([A-Z]\)/_\L\1/g; s/\./_8/')
+    python3 "$here/gfx-from-doc.py" "$html/${page}_source.html" "$file"
+done
+for c in SDL_rotozoom SDL_gfxPrimitives SDL_gfxBlitFunc; do quiet "$CC" $CFLAGS -I. -I"$prefix/include/SDL" -c "$c.c"; done
+"$AR" rcs "$prefix/lib/libSDL_gfx.a" SDL_rotozoom.o SDL_gfxPrimitives.o SDL_gfxBlitFunc.o
+cp SDL_rotozoom.h SDL_gfxPrimitives.h SDL_gfxBlitFunc.h "$prefix/include/SDL/"
 cp gfx-doc/usr/share/doc/libsdl-gfx1.2-doc/copyright "$prefix/licences/SDL_gfx.txt"
 cat >"$prefix/lib/pkgconfig/SDL_gfx.pc" <<EOF
 prefix=$prefix
 Name: SDL_gfx
-Description: the rotozoomer of SDL_gfx, rebuilt from its documented source listing
+Description: the rotozoomer and primitives of SDL_gfx, rebuilt from their source listings
 Version: ${gfx_doc%%-*}
 Requires: sdl
 Libs: -L\${prefix}/lib -lSDL_gfx

@@ -1,16 +1,9 @@
-// Running the controller under /bin/sh and talking to it through two pipes, with a deadline on
-// every reply.
+// Talking to the controller in JSON Lines, with a deadline on every reply, and saying what went
+// wrong when it fails.
 #include "Controller.h"
 
 #include <nlohmann/json.hpp>
 
-#include <fcntl.h>
-#include <poll.h>
-#include <signal.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <chrono>
 #include <cmath>
 #include <utility>
@@ -32,30 +25,12 @@ std::string stepName(int step) {
     return step == 0 ? "before the first step" : "at step " + std::to_string(step);
 }
 
-int remainingMs(Clock::time_point deadline) {
-    const auto left =
-        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
-    return left.count() > 0 ? static_cast<int>(left.count()) : 0;
-}
-
-// Whether the child has ended, waiting for it up to waitMs.
-bool reaped(pid_t pid, int waitMs, int& status) {
-    const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(waitMs);
-    while (true) {
-        if (waitpid(pid, &status, WNOHANG) == pid) return true;
-        if (Clock::now() >= deadline) return false;
-        usleep(5000);
-    }
-}
-
 }  // namespace
 
 Controller::Controller(std::string commandLine, double timeoutSeconds)
     : command(std::move(commandLine)),
       timeoutMs(static_cast<int>(std::lround(timeoutSeconds * 1000))),
-      pid(-1),
-      toController(-1),
-      fromController(-1),
+      process(),
       pending(),
       failure(ControllerFault::none),
       message() {}
@@ -65,33 +40,9 @@ Controller::~Controller() {
 }
 
 bool Controller::start(const Course& course) {
-    // A controller that dies must not take the lab with it while the lab writes to it.
-    signal(SIGPIPE, SIG_IGN);
-    int input[2], output[2];
-    if (pipe(input) != 0) return fail(ControllerFault::cannotStart, 0, "no pipe");
-    if (pipe(output) != 0) {
-        close(input[0]);
-        close(input[1]);
-        return fail(ControllerFault::cannotStart, 0, "no pipe");
-    }
-    pid = fork();
-    if (pid == 0) {
-        dup2(input[0], STDIN_FILENO);
-        dup2(output[1], STDOUT_FILENO);
-        for (const int fd : {input[0], input[1], output[0], output[1]}) close(fd);
-        // A group of its own, so that ending it ends whatever the shell started.
-        setpgid(0, 0);
-        execl("/bin/sh", "sh", "-c", command.c_str(), static_cast<char*>(nullptr));
-        _exit(127);
-    }
-    close(input[0]);
-    close(output[1]);
-    toController = input[1];
-    fromController = output[0];
-    if (pid < 0) return fail(ControllerFault::cannotStart, 0, "cannot fork");
-    fcntl(toController, F_SETFL, fcntl(toController, F_GETFL) | O_NONBLOCK);
-    fcntl(toController, F_SETFD, FD_CLOEXEC);
-    fcntl(fromController, F_SETFD, FD_CLOEXEC);
+    process = std::make_unique<ControllerProcess>();
+    std::string why;
+    if (!process->start(command, why)) return fail(ControllerFault::cannotStart, 0, why);
 
     Json waypoints = Json::array();
     for (const CourseObject& waypoint : course.getWaypoints())
@@ -139,41 +90,31 @@ bool Controller::decide(const StepState& state, const std::string& image,
 }
 
 void Controller::finish() {
-    if (pid <= 0) return;
+    if (!process) return;
     // The drive is over: a controller that left without waiting for this has done no harm.
-    const std::string goodbye = dump({{"type", "end"}});
-    [[maybe_unused]] const ssize_t sent = write(toController, goodbye.data(), goodbye.size());
-    close(toController);
-    toController = -1;
-    int status = 0;
-    if (reaped(pid, 2000, status)) pid = -1;
+    process->write(dump({{"type", "end"}}), Clock::now());
+    process->closeInput();
+    process->wait(2000);
     stop();
 }
 
 bool Controller::send(const std::string& line, int step) {
     const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
-    size_t written = 0;
-    while (written < line.size()) {
-        const ssize_t n = write(toController, line.data() + written, line.size() - written);
-        if (n > 0) {
-            written += static_cast<size_t>(n);
-            continue;
-        }
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0 && errno != EAGAIN) {
-            std::string ignored;
-            // A dead controller may have said why on its way out.
-            receive(ignored, step);
-            return failure != ControllerFault::none
-                       ? false
-                       : fail(ControllerFault::exited, step, "it stopped reading its input");
-        }
-        pollfd ready{toController, POLLOUT, 0};
-        if (poll(&ready, 1, remainingMs(deadline)) == 0)
+    switch (process->write(line, deadline)) {
+        case ControllerProcess::Io::done:
+            return true;
+        case ControllerProcess::Io::timedOut:
             return fail(ControllerFault::tooSlow, step,
                         "it did not read its input within " + std::to_string(timeoutMs) + " ms");
+        case ControllerProcess::Io::closed:
+            break;
     }
-    return true;
+    std::string ignored;
+    // A dead controller may have said why on its way out.
+    receive(ignored, step);
+    return failure != ControllerFault::none
+               ? false
+               : fail(ControllerFault::exited, step, "it stopped reading its input");
 }
 
 bool Controller::receive(std::string& line, int step) {
@@ -187,34 +128,19 @@ bool Controller::receive(std::string& line, int step) {
             pending.erase(0, end + 1);
             return true;
         }
-        pollfd ready{fromController, POLLIN, 0};
-        const int polled = poll(&ready, 1, remainingMs(deadline));
-        if (polled < 0 && errno == EINTR) continue;
-        if (polled == 0)
+        const ControllerProcess::Io got = process->read(pending, deadline);
+        if (got == ControllerProcess::Io::done) continue;
+        if (got == ControllerProcess::Io::timedOut)
             return fail(ControllerFault::tooSlow, step,
                         "no reply within " + std::to_string(waitMs) + " ms" +
                             (pending.empty() ? "" : ", only: " + pending.substr(0, 200)));
-        char buffer[4096];
-        const ssize_t n = read(fromController, buffer, sizeof buffer);
-        if (n < 0 && errno == EINTR) continue;
-        if (n > 0) {
-            pending.append(buffer, static_cast<size_t>(n));
-            continue;
-        }
-        int status = 0;
-        const bool ended = reaped(pid, 500, status);
-        if (ended) pid = -1;
-        const int code = ended && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-        // The shell answers 126 and 127 for a command it cannot find or run.
-        if (step <= 1 && (code == 126 || code == 127))
+        const ControllerProcess::Exit exit = process->wait(500);
+        if (step <= 1 && exit.couldNotRun)
             return fail(ControllerFault::cannotStart, step,
-                        "the shell could not run it (status " + std::to_string(code) + ")");
-        std::string how = "it closed its output";
-        if (code >= 0) how = "it exited with status " + std::to_string(code);
-        if (ended && WIFSIGNALED(status))
-            how = "it was ended by signal " + std::to_string(WTERMSIG(status));
+                        "the shell could not run it (status " + std::to_string(exit.code) + ")");
         return fail(ControllerFault::exited, step,
-                    how + (pending.empty() ? "" : " after sending: " + pending.substr(0, 200)));
+                    (exit.ended ? exit.how : "it closed its output") +
+                        (pending.empty() ? "" : " after sending: " + pending.substr(0, 200)));
     }
 }
 
@@ -226,14 +152,5 @@ bool Controller::fail(ControllerFault fault, int step, const std::string& what) 
 }
 
 void Controller::stop() {
-    if (toController >= 0) close(toController);
-    if (fromController >= 0) close(fromController);
-    toController = fromController = -1;
-    if (pid > 0) {
-        kill(-pid, SIGKILL);
-        kill(pid, SIGKILL);
-        int status = 0;
-        waitpid(pid, &status, 0);
-    }
-    pid = -1;
+    process.reset();
 }

@@ -5,8 +5,9 @@
 #include "Car.h"
 #include "Course.h"
 
-#include <sys/types.h>
+#include "ControllerProcess.h"
 
+#include <memory>
 #include <string>
 
 // Why a controller was given up, each with the lab's exit status for it.
@@ -52,9 +53,7 @@ class Controller {
 
     std::string command;
     int timeoutMs;
-    pid_t pid;
-    int toController;
-    int fromController;
+    std::unique_ptr<ControllerProcess> process;  // from start until it is given up or finished
     std::string pending;
     ControllerFault failure;
     std::string message;

@@ -1,0 +1,28 @@
+# Run at install time: copies beside the programs every DLL they need, and those DLLs need, from
+# dll_dirs, read off their imports with MinGW's objdump; one that is neither found there nor part
+# of Windows fails the install.
+cmake_policy(VERSION 3.25)
+set(windows_own "^(advapi32|gdi32|kernel32|msvcrt|ole32|shell32|user32|winmm)\\.dll$")
+set(queue ${CMAKE_INSTALL_PREFIX}/roadsim.exe ${CMAKE_INSTALL_PREFIX}/roadsim-lab.exe)
+set(seen "")
+while(queue)
+  list(POP_FRONT queue file)
+  execute_process(COMMAND x86_64-w64-mingw32-objdump -p ${file} OUTPUT_VARIABLE imports
+    COMMAND_ERROR_IS_FATAL ANY)
+  string(REGEX MATCHALL "DLL Name: [^\n]+" names "${imports}")
+  foreach(entry IN LISTS names)
+    string(REPLACE "DLL Name: " "" dll "${entry}")
+    string(TOLOWER "${dll}" name)
+    if(name MATCHES "${windows_own}" OR name IN_LIST seen)
+      continue()
+    endif()
+    list(APPEND seen ${name})
+    unset(found)
+    find_file(found ${dll} PATHS ${dll_dirs} NO_DEFAULT_PATH NO_CACHE)
+    if(NOT found)
+      message(FATAL_ERROR "${file} needs ${dll}, which is neither shipped nor part of Windows")
+    endif()
+    file(INSTALL ${found} DESTINATION ${CMAKE_INSTALL_PREFIX})
+    list(APPEND queue ${CMAKE_INSTALL_PREFIX}/${dll})
+  endforeach()
+endwhile()

@@ -1,0 +1,148 @@
+// The controller on POSIX systems: /bin/sh -c in a process group of its own, so that ending the
+// group ends whatever the shell started, with two pipes polled against deadlines.
+#include "ControllerProcess.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+namespace {
+
+int remainingMs(ControllerProcess::Clock::time_point deadline) {
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+        deadline - ControllerProcess::Clock::now());
+    return left.count() > 0 ? static_cast<int>(left.count()) : 0;
+}
+
+void closeFd(int& fd) {
+    if (fd >= 0) close(fd);
+    fd = -1;
+}
+
+}  // namespace
+
+struct ControllerProcess::Handles {
+    pid_t pid = -1;
+    int toController = -1;
+    int fromController = -1;
+};
+
+ControllerProcess::ControllerProcess() : handles(std::make_unique<Handles>()) {}
+
+ControllerProcess::~ControllerProcess() {
+    stop();
+}
+
+bool ControllerProcess::start(const std::string& command, std::string& why) {
+    // A controller that dies must not take the lab with it while the lab writes to it.
+    signal(SIGPIPE, SIG_IGN);
+    int input[2], output[2];
+    if (pipe(input) != 0) {
+        why = "no pipe";
+        return false;
+    }
+    if (pipe(output) != 0) {
+        close(input[0]);
+        close(input[1]);
+        why = "no pipe";
+        return false;
+    }
+    handles->pid = fork();
+    if (handles->pid == 0) {
+        dup2(input[0], STDIN_FILENO);
+        dup2(output[1], STDOUT_FILENO);
+        for (const int fd : {input[0], input[1], output[0], output[1]}) close(fd);
+        // A group of its own, so that ending it ends whatever the shell started.
+        setpgid(0, 0);
+        execl("/bin/sh", "sh", "-c", command.c_str(), static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    close(input[0]);
+    close(output[1]);
+    handles->toController = input[1];
+    handles->fromController = output[0];
+    if (handles->pid < 0) {
+        why = "cannot fork";
+        stop();
+        return false;
+    }
+    fcntl(handles->toController, F_SETFL, fcntl(handles->toController, F_GETFL) | O_NONBLOCK);
+    fcntl(handles->toController, F_SETFD, FD_CLOEXEC);
+    fcntl(handles->fromController, F_SETFD, FD_CLOEXEC);
+    return true;
+}
+
+ControllerProcess::Io ControllerProcess::write(const std::string& data,
+                                               Clock::time_point deadline) {
+    size_t written = 0;
+    while (written < data.size()) {
+        const ssize_t n =
+            ::write(handles->toController, data.data() + written, data.size() - written);
+        if (n > 0) {
+            written += static_cast<size_t>(n);
+            continue;
+        }
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0 && errno != EAGAIN) return Io::closed;
+        pollfd ready{handles->toController, POLLOUT, 0};
+        if (poll(&ready, 1, remainingMs(deadline)) == 0) return Io::timedOut;
+    }
+    return Io::done;
+}
+
+ControllerProcess::Io ControllerProcess::read(std::string& into, Clock::time_point deadline) {
+    while (true) {
+        pollfd ready{handles->fromController, POLLIN, 0};
+        const int polled = poll(&ready, 1, remainingMs(deadline));
+        if (polled < 0 && errno == EINTR) continue;
+        if (polled == 0) return Io::timedOut;
+        char buffer[4096];
+        const ssize_t n = ::read(handles->fromController, buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return Io::closed;
+        into.append(buffer, static_cast<size_t>(n));
+        return Io::done;
+    }
+}
+
+bool ControllerProcess::inputClosed() {
+    pollfd ready{handles->toController, 0, 0};
+    return handles->toController >= 0 && poll(&ready, 1, 0) == 1 && (ready.revents & POLLERR);
+}
+
+void ControllerProcess::closeInput() {
+    closeFd(handles->toController);
+}
+
+ControllerProcess::Exit ControllerProcess::wait(int waitMs) {
+    const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(waitMs);
+    int status = 0;
+    while (handles->pid > 0 && waitpid(handles->pid, &status, WNOHANG) != handles->pid) {
+        if (Clock::now() >= deadline) return {false, false, 0, ""};
+        usleep(5000);
+    }
+    if (handles->pid <= 0) return {false, false, 0, ""};
+    handles->pid = -1;
+    if (WIFSIGNALED(status))
+        return {true, false, -1, "it was ended by signal " + std::to_string(WTERMSIG(status))};
+    const int code = WEXITSTATUS(status);
+    // The shell answers 126 and 127 for a command it cannot find or run.
+    return {true, code == 126 || code == 127, code,
+            "it exited with status " + std::to_string(code)};
+}
+
+void ControllerProcess::stop() {
+    closeFd(handles->toController);
+    closeFd(handles->fromController);
+    if (handles->pid > 0) {
+        kill(-handles->pid, SIGKILL);
+        kill(handles->pid, SIGKILL);
+        int status = 0;
+        waitpid(handles->pid, &status, 0);
+    }
+    handles->pid = -1;
+}

@@ -1,0 +1,190 @@
+// The controller on Windows: cmd.exe /c in a job object, so that ending the job ends every process
+// the command started, with pipes that the lab reads and writes overlapped, against deadlines.
+#include "ControllerProcess.h"
+
+#include <windows.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cstdio>
+
+namespace {
+
+// cmd.exe answers 9009 for a command it cannot find.
+constexpr DWORD notFound = 9009;
+constexpr DWORD pipeBuffer = 65536;
+
+DWORD remainingMs(ControllerProcess::Clock::time_point deadline) {
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+        deadline - ControllerProcess::Clock::now());
+    return static_cast<DWORD>(std::max<long long>(left.count(), 0));
+}
+
+void closeHandle(HANDLE& handle) {
+    if (handle != nullptr && handle != INVALID_HANDLE_VALUE) CloseHandle(handle);
+    handle = nullptr;
+}
+
+// Waits for an overlapped operation until the deadline; a late one is cancelled, keeping whatever
+// it completed meanwhile. False when the pipe broke.
+bool finish(HANDLE pipe, OVERLAPPED& pending, ControllerProcess::Clock::time_point deadline,
+            DWORD& done, bool& timedOut) {
+    timedOut = WaitForSingleObject(pending.hEvent, remainingMs(deadline)) == WAIT_TIMEOUT;
+    if (timedOut) CancelIoEx(pipe, &pending);
+    if (GetOverlappedResult(pipe, &pending, &done, TRUE)) return true;
+    return GetLastError() == ERROR_OPERATION_ABORTED;
+}
+
+}  // namespace
+
+// The lab's ends of the pipes are named pipes, which alone can wait with a timeout; the
+// controller's ends are plain handles, as anonymous pipes would give it.
+struct ControllerProcess::Handles {
+    HANDLE job = nullptr;
+    HANDLE process = nullptr;
+    HANDLE toController = nullptr;
+    HANDLE fromController = nullptr;
+    HANDLE event = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+
+    ~Handles() {
+        for (HANDLE* handle : {&toController, &fromController, &process, &job, &event})
+            closeHandle(*handle);
+    }
+};
+
+ControllerProcess::ControllerProcess() : handles(std::make_unique<Handles>()) {}
+
+ControllerProcess::~ControllerProcess() {
+    stop();
+}
+
+bool ControllerProcess::start(const std::string& command, std::string& why) {
+    static std::atomic<int> made{0};
+    const std::string name = "\\\\.\\pipe\\roadsim-lab-" + std::to_string(GetCurrentProcessId()) +
+                             "-" + std::to_string(made++);
+    const DWORD mode = PIPE_TYPE_BYTE | PIPE_WAIT | PIPE_REJECT_REMOTE_CLIENTS;
+    const DWORD first = FILE_FLAG_OVERLAPPED | FILE_FLAG_FIRST_PIPE_INSTANCE;
+    // Duplex, so that the lab can peek at it to see whether the controller closed its end.
+    handles->toController = CreateNamedPipeA((name + "-in").c_str(), PIPE_ACCESS_DUPLEX | first,
+                                             mode, 1, pipeBuffer, pipeBuffer, 0, nullptr);
+    handles->fromController = CreateNamedPipeA((name + "-out").c_str(), PIPE_ACCESS_INBOUND | first,
+                                               mode, 1, pipeBuffer, pipeBuffer, 0, nullptr);
+    SECURITY_ATTRIBUTES inherited{sizeof inherited, nullptr, TRUE};
+    HANDLE input = CreateFileA((name + "-in").c_str(), GENERIC_READ | FILE_WRITE_ATTRIBUTES, 0,
+                               &inherited, OPEN_EXISTING, 0, nullptr);
+    HANDLE output = CreateFileA((name + "-out").c_str(), GENERIC_WRITE | FILE_READ_ATTRIBUTES, 0,
+                                &inherited, OPEN_EXISTING, 0, nullptr);
+    // Its standard error passes through; the child's copy has to be inheritable.
+    HANDLE errors = nullptr;
+    const HANDLE ownErrors = GetStdHandle(STD_ERROR_HANDLE);
+    if (ownErrors != nullptr && ownErrors != INVALID_HANDLE_VALUE)
+        DuplicateHandle(GetCurrentProcess(), ownErrors, GetCurrentProcess(), &errors, 0, TRUE,
+                        DUPLICATE_SAME_ACCESS);
+
+    // Ending the job, or the lab's own end closing it, ends every process in it.
+    handles->job = CreateJobObjectA(nullptr, nullptr);
+    JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits{};
+    limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
+    const bool ready = input != INVALID_HANDLE_VALUE && output != INVALID_HANDLE_VALUE &&
+                       handles->toController != INVALID_HANDLE_VALUE &&
+                       handles->fromController != INVALID_HANDLE_VALUE && handles->job != nullptr &&
+                       SetInformationJobObject(handles->job, JobObjectExtendedLimitInformation,
+                                               &limits, sizeof limits);
+
+    // /s keeps the command's own quotes, /d leaves out the user's AutoRun commands.
+    char shell[MAX_PATH] = "cmd.exe";
+    GetEnvironmentVariableA("ComSpec", shell, sizeof shell);
+    std::string line = std::string("\"") + shell + "\" /d /s /c \"" + command + "\"";
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdInput = input;
+    startup.hStdOutput = output;
+    startup.hStdError = errors;
+    PROCESS_INFORMATION started{};
+    // Suspended until it is in the job, so that nothing it starts escapes; a group of its own
+    // keeps the console's Ctrl+C for the lab.
+    const bool running = ready && CreateProcessA(nullptr, line.data(), nullptr, nullptr, TRUE,
+                                                 CREATE_SUSPENDED | CREATE_NEW_PROCESS_GROUP,
+                                                 nullptr, nullptr, &startup, &started);
+    for (HANDLE* handle : {&input, &output, &errors}) closeHandle(*handle);
+    if (!running) {
+        why = ready ? "cmd.exe could not be started (error " + std::to_string(GetLastError()) + ")"
+                    : "no pipe";
+        stop();
+        return false;
+    }
+    handles->process = started.hProcess;
+    AssignProcessToJobObject(handles->job, started.hProcess);
+    ResumeThread(started.hThread);
+    CloseHandle(started.hThread);
+    return true;
+}
+
+ControllerProcess::Io ControllerProcess::write(const std::string& data,
+                                               Clock::time_point deadline) {
+    size_t written = 0;
+    while (written < data.size()) {
+        OVERLAPPED pending{};
+        pending.hEvent = handles->event;
+        DWORD done = 0;
+        const DWORD size = static_cast<DWORD>(std::min<size_t>(data.size() - written, 1 << 20));
+        bool timedOut = false;
+        if (!WriteFile(handles->toController, data.data() + written, size, &done, &pending) &&
+            (GetLastError() != ERROR_IO_PENDING ||
+             !finish(handles->toController, pending, deadline, done, timedOut)))
+            return Io::closed;
+        written += done;
+        if (timedOut) return Io::timedOut;
+    }
+    return Io::done;
+}
+
+ControllerProcess::Io ControllerProcess::read(std::string& into, Clock::time_point deadline) {
+    char buffer[4096];
+    OVERLAPPED pending{};
+    pending.hEvent = handles->event;
+    DWORD done = 0;
+    bool timedOut = false;
+    if (!ReadFile(handles->fromController, buffer, sizeof buffer, &done, &pending) &&
+        (GetLastError() != ERROR_IO_PENDING ||
+         !finish(handles->fromController, pending, deadline, done, timedOut)))
+        return Io::closed;
+    into.append(buffer, done);
+    return done > 0 || !timedOut ? Io::done : Io::timedOut;
+}
+
+bool ControllerProcess::inputClosed() {
+    DWORD waiting = 0;
+    return handles->toController != nullptr &&
+           !PeekNamedPipe(handles->toController, nullptr, 0, nullptr, &waiting, nullptr) &&
+           GetLastError() == ERROR_BROKEN_PIPE;
+}
+
+void ControllerProcess::closeInput() {
+    closeHandle(handles->toController);
+}
+
+ControllerProcess::Exit ControllerProcess::wait(int waitMs) {
+    DWORD code = 0;
+    if (handles->process == nullptr ||
+        WaitForSingleObject(handles->process, static_cast<DWORD>(waitMs)) != WAIT_OBJECT_0 ||
+        !GetExitCodeProcess(handles->process, &code))
+        return {false, false, 0, ""};
+    closeHandle(handles->process);
+    // Exception codes (an access violation is 0xC0000005) read better in hexadecimal.
+    char how[64];
+    snprintf(how, sizeof how,
+             code >= 0xC0000000 ? "it ended with exception 0x%08lX" : "it exited with status %lu",
+             static_cast<unsigned long>(code));
+    return {true, code == notFound, static_cast<long>(code), how};
+}
+
+void ControllerProcess::stop() {
+    closeHandle(handles->toController);
+    closeHandle(handles->fromController);
+    if (handles->job != nullptr) TerminateJobObject(handles->job, 1);
+    if (handles->process != nullptr) WaitForSingleObject(handles->process, 5000);
+    closeHandle(handles->process);
+    closeHandle(handles->job);
+}

@@ -32,7 +32,7 @@ class InFolder {
         if (folder.empty()) return;
         std::error_code error;
         home = std::filesystem::current_path(error);
-        if (!error) std::filesystem::current_path(folder, error);
+        if (!error) std::filesystem::current_path(std::filesystem::u8path(folder), error);
         if (error) std::cerr << "roadsim-lab: cannot enter " << folder << std::endl;
     }
     ~InFolder() {

@@ -175,7 +175,10 @@ int main(int argc, char** argv) {
     // Frames that someone sees show the sprites of the course's folder.
     const bool seen = options.watch || !options.recordFolder.empty();
     LabDrive lab(text.str(), options.coursePath,
-                 seen ? std::filesystem::absolute(options.coursePath).parent_path().string() : "");
+                 seen ? std::filesystem::absolute(std::filesystem::u8path(options.coursePath))
+                            .parent_path()
+                            .u8string()
+                      : "");
     if (!lab.valid()) return 1;
     return options.tune ? runTuner(lab, options) : evaluate(lab, options);
 }

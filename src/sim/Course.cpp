@@ -22,7 +22,8 @@ Course::Course(ParticleList& particles)
       markers(),
       obstacles(),
       waypoints(),
-      particles(particles) {}
+      particles(particles),
+      random() {}
 
 void Course::loadImages() {
     if (soundEnabled) replaceChunk(crashSound, 1, "crash.wav");
@@ -44,16 +45,16 @@ namespace {
 // A position drawn from [low, high), with 64-bit extents so that no rectangle overflows; an empty
 // extent leaves no choice but low. A reversed rectangle reaches beyond low, as the remainder of a
 // negative extent is still non-negative.
-double scatter(int32_t low, int32_t high) {
+double scatter(Random& random, int32_t low, int32_t high) {
     const int64_t extent = int64_t{high} - low;
     if (extent == 0) return low;
-    return static_cast<double>(low + std::rand() % extent);
+    return static_cast<double>(low + random.next() % extent);
 }
 
 }  // namespace
 
 bool Course::read(std::istream& in, unsigned seed, const std::string& source) {
-    std::srand(seed);
+    random.seed(seed);
     const auto fail = [&](const std::string& what) {
         std::cerr << source << ": cannot read " << what << std::endl;
         std::reverse(markers.begin(), markers.end());
@@ -118,9 +119,9 @@ bool Course::read(std::istream& in, unsigned seed, const std::string& source) {
                 capped = true;
                 break;
             }
-            const double x = scatter(xmin, xmax);
-            const double y = scatter(ymin, ymax);
-            const double value = strength >= 0 ? strength : (std::rand() % 1010) / 1000.0;
+            const double x = scatter(random, xmin, xmax);
+            const double y = scatter(random, ymin, ymax);
+            const double value = strength >= 0 ? strength : (random.next() % 1010) / 1000.0;
             CourseObject obstacle;
             obstacle.set(x, y, &obstacleImage, value);
             obstacles.push_back(obstacle);
@@ -153,9 +154,9 @@ double Course::drawAndSense(SDL_Surface* surface, double carX, double carY, doub
         sum += obstacle.project(surface, carX, carY, sinHeading, cosHeading);
         if (collides(obstacle, threshold)) {
             crashed = true;
-            const double vx = (std::rand() % 2000 - 1000) / 15.0;
-            const double vy = (std::rand() % 2000 - 1000) / 15.0;
-            const int32_t lifetime = std::rand() % 1000;
+            const double vx = (random.next() % 2000 - 1000) / 15.0;
+            const double vy = (random.next() % 2000 - 1000) / 15.0;
+            const int32_t lifetime = random.next() % 1000;
             particles.add(std::make_unique<Dirt>(displayWidth, displayHeight, 0, 0, vx, vy,
                                                  obstacle.screenX, obstacle.screenY, lifetime));
         }

@@ -55,7 +55,7 @@ windows:
 	@cmake --build build-windows -j $(JOBS) -- --no-print-directory -s
 	@cd build-windows && cpack >/dev/null && ls -1 $$PWD/roadsim-*-win64.zip
 
-test-windows: windows test-build
+test-windows: windows build
 	@tests/windows/wine-test.sh $(BUILD) build-windows
 
 data: build

@@ -47,12 +47,19 @@ class Controller {
   private:
     bool send(const std::string& line, int step);
     bool receive(std::string& line, int step);
+    // Reads what the controller sent into pending; 0 at the end of its output.
+    ssize_t readSome();
+    // Takes in what the controller has sent already, without waiting for more.
+    void drain();
+    // Gives it up because it closed a pipe: whether it exited (and how) says which fault.
+    bool ended(int step, const std::string& sign);
     bool fail(ControllerFault fault, int step, const std::string& what);
     void stop();
 
     std::string command;
     int timeoutMs;
     pid_t pid;
+    pid_t group;  // outlives pid: the group is ended even after its leader exited
     int toController;
     int fromController;
     std::string pending;

@@ -1,6 +1,7 @@
 // The lab's command line.
 #pragma once
 
+#include "LabDefaults.h"
 #include "TuningStep.h"
 
 #include <string>
@@ -9,13 +10,13 @@
 struct LabOptions {
     std::string coursePath = "courses.txt";
     Tuning tuning;
-    int laps = 1;
-    int stepMs = 20;
-    unsigned seed = 1;
+    int laps = defaultLaps;
+    int stepMs = defaultStepMs;
+    unsigned seed = defaultSeed;
     std::string csvPath;
     std::string mapPath;
     std::string controller;
-    double controllerTimeout = 1;
+    double controllerTimeout = defaultControllerTimeoutSeconds;
     std::string recordFolder;
     bool watch = false;
     double watchSpeed = 1;

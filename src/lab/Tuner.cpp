@@ -54,7 +54,6 @@ Score scoreTuning(LabDrive& lab, const Tuning& tuning, const std::vector<unsigne
         DriveSettings settings;
         settings.stepMs = stepMs;
         settings.seed = seed;
-        settings.lapLimitMs = 300000;
         const DriveResult result = lab.drive(tuning, settings);
         if (!result.finished()) {
             score.finished = false;

@@ -103,8 +103,9 @@ int evaluate(LabDrive& lab, const LabOptions& options) {
         std::cerr << "roadsim-lab: cannot write " << options.mapPath << std::endl;
         return 1;
     }
-    if ((recorder && !recorder->close()) || result.end == DriveEnd::recordingFailed) {
-        std::cerr << "roadsim-lab: cannot write into " << options.recordFolder << std::endl;
+    if (recorder && !recorder->close()) {
+        std::cerr << "roadsim-lab: recording stopped at step " << recorder->loggedSteps() + 1
+                  << ": " << recorder->error() << std::endl;
         return 1;
     }
     if (result.end == DriveEnd::controllerFailed) {
@@ -165,13 +166,15 @@ int main(int argc, char** argv) {
         std::cout << labUsage;
         return 0;
     }
-    std::ifstream file(options.coursePath);
-    if (!file) {
-        std::cerr << "roadsim-lab: cannot open " << options.coursePath << std::endl;
-        return 1;
-    }
     std::ostringstream text;
-    text << file.rdbuf();
+    {
+        const std::ifstream file(options.coursePath);
+        if (!file) {
+            std::cerr << "roadsim-lab: cannot open " << options.coursePath << std::endl;
+            return 1;
+        }
+        text << file.rdbuf();
+    }
     // Frames that someone sees show the sprites of the course's folder.
     const bool seen = options.watch || !options.recordFolder.empty();
     LabDrive lab(text.str(), options.coursePath,

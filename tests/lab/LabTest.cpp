@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include <sys/wait.h>
+#include <unistd.h>
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
@@ -389,6 +390,18 @@ TEST(Controller, EveryFailureEndsWithItsOwnStatusAndFilesCompleteUpToThatStep) {
     std::ofstream("exits.sh") << twoReplies;
     std::ofstream("garbage.sh") << twoReplies << "read state\necho 'steering=0 speed=5'\n";
     std::ofstream("slow.sh") << twoReplies << "read state\nsleep 30\n";
+    std::ofstream("flood.sh") << twoReplies << "read state\nyes x | tr -d '\\n'\n";
+    std::ofstream("deaf.sh") << "read course\nread state\necho '{\"steering\": 0, \"speed\": 5}'\n"
+                                "read state\nexec 0<&-\necho '{\"steering\": 0, \"speed\": 5}'\n"
+                                "sleep 30\n";
+    std::ofstream("killed.sh") << twoReplies << "read state\nkill -9 $$\n";
+    std::ofstream("half.sh") << twoReplies << "read state\nprintf '{\"steering\": 0, \"sp'\n";
+    // It leaves a child of its own behind when the drive ends.
+    std::ofstream("stays.sh") << "sleep 300 &\necho $! >child.pid\nexec /usr/bin/env python3 "
+                              << examples << "autopilot.py\n";
+    // So many obstacles that the course message overflows the pipe.
+    std::ofstream("crowded.txt") << "1 crowded 3\n0 0 0 20\n1 0 200 20\n2 10 -30 15\n"
+                                 << "1\n5000 0.1 100 100 400 400\n";
     fs::create_directory("full");
     std::ofstream("full/keep.txt") << "mine";
     struct Case {
@@ -396,6 +409,7 @@ TEST(Controller, EveryFailureEndsWithItsOwnStatusAndFilesCompleteUpToThatStep) {
         int status;
         std::string said;
         int rows;  // in the log; -1: no log at all
+        std::string course = "loop.txt";
     };
     const Case cases[] = {
         {"--controller ./no-such-controller --record rec", 4, "could not run it", 0},
@@ -404,11 +418,23 @@ TEST(Controller, EveryFailureEndsWithItsOwnStatusAndFilesCompleteUpToThatStep) {
         {"--controller 'sh slow.sh' --controller-timeout 0.3 --record rec", 7,
          "at step 3: no reply within 300 ms", 2},
         {"--record full", 1, "refusing to record into full: it is not empty", -1},
+        {"--controller 'sh flood.sh' --controller-timeout 5 --record rec", 6,
+         "at step 3: a reply line longer than 1048576 bytes, beginning: xxx", 2},
+        {"--controller 'sh deaf.sh' --controller-timeout 5 --record rec", 5,
+         "at step 3: it closed its input", 2},
+        {"--controller 'sh killed.sh' --record rec", 5, "at step 3: it was ended by signal 9", 2},
+        {"--controller 'sh half.sh' --record rec", 5,
+         "at step 3: it exited with status 0 after sending: {\"steering\": 0, \"sp", 2},
+        {"--controller 'sleep 30' --controller-timeout 0.3 --record rec", 7,
+         "before the first step: it did not read its input within 300 ms", 0, "crowded.txt"},
+        {"--controller 'ls /proc/self/fd >fds.txt; sh exits.sh' --record rec", 5,
+         "at step 3: it exited with status 0", 2},
+        {"--controller 'sh stays.sh'", 0, "", -1},
     };
     for (const Case& c : cases) {
         for (const char* output : {"rec", "trace.csv", "map.png"}) fs::remove_all(output);
-        const int status =
-            runLab("loop.txt --csv trace.csv --map map.png " + c.arguments + " >out.txt 2>err.txt");
+        const int status = runLab(c.course + " --csv trace.csv --map map.png " + c.arguments +
+                                  " >out.txt 2>err.txt");
         const std::string said = readFile("err.txt");
         EXPECT_EQ(status, c.status) << c.arguments << ": " << said;
         EXPECT_NE(said.find(c.said), std::string::npos) << said;
@@ -424,6 +450,12 @@ TEST(Controller, EveryFailureEndsWithItsOwnStatusAndFilesCompleteUpToThatStep) {
         EXPECT_EQ(readFile("map.png").compare(0, 8, "\x89PNG\r\n\x1a\n"), 0) << "the map as PNG";
     }
     EXPECT_EQ(readFile("full/keep.txt"), "mine");
+    // ls itself holds one more: its listing of the folder.
+    EXPECT_EQ(readFile("fds.txt"), "0\n1\n2\n3\n") << "only the standard streams go along";
+    const std::string child =
+        "/proc/" + readFile("child.pid").substr(0, readFile("child.pid").size() - 1);
+    EXPECT_TRUE(!fs::exists(child) || readFile(child + "/stat").find(") Z ") != std::string::npos)
+        << "the controller's own child outlived the drive";
 }
 
 TEST(Recording, EveryStepGivesTheGamesFrameAsPngAndALogRowEqualToTheTrace) {
@@ -479,6 +511,37 @@ TEST(Recording, EveryStepGivesTheGamesFrameAsPngAndALogRowEqualToTheTrace) {
         ASSERT_GE(bytes.size(), sizeof header);
         EXPECT_EQ(std::memcmp(bytes.data(), header, sizeof header), 0) << path;
     }
+}
+
+TEST(Recording, DiskFullStopsAtThatStepWithTheLogListingOnlyWholeFrames) {
+    const ScratchDirectory scratch;
+    std::ofstream("loop.txt") << loopCourse;
+    fs::create_directory("rec");
+    // A file system of 3 MB of its own, in a mount namespace of the lab's own: some frames fit.
+    const std::string namespaceFlags = geteuid() == 0 ? "-m" : "-rm";
+    const int status =
+        std::system(("unshare " + namespaceFlags +
+                     " sh -c 'mount -t tmpfs -o size=3m tmpfs rec || exit 99; " + ROADSIM_LAB +
+                     " loop.txt --record rec 2>err.txt; s=$?; cp -r rec kept; "
+                     "exit $s'")
+                        .c_str());
+    if (WEXITSTATUS(status) == 99) GTEST_SKIP() << "no tmpfs can be mounted here";
+    EXPECT_EQ(WEXITSTATUS(status), 1);
+    const std::vector<std::string> rows = splitLines(readFile("kept/driving_log.csv"));
+    ASSERT_GT(rows.size(), 2u) << "a few frames fit";
+    const std::string said = readFile("err.txt");
+    EXPECT_NE(said.find("recording stopped at step " + std::to_string(rows.size()) +
+                        ": cannot write rec/frames/"),
+              std::string::npos)
+        << said;
+    EXPECT_NE(said.find("No space left on device"), std::string::npos) << said;
+    size_t frames = 0;
+    for (const auto& entry : fs::directory_iterator("kept/frames")) {
+        ++frames;
+        const std::string png = readFile(entry.path().string());
+        EXPECT_EQ(png.substr(png.size() - 8, 4), "IEND") << entry.path() << " is cut short";
+    }
+    EXPECT_EQ(frames, rows.size() - 1) << "the log lists exactly the frames on disk";
 }
 
 TEST(Tuner, GridTuningIsWhatTheKeysReach) {

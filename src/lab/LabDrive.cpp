@@ -137,7 +137,8 @@ DriveResult LabDrive::drive(const Tuning& tuning, const DriveSettings& settings)
             result.end = DriveEnd::controllerFailed;
             return;
         }
-        if (settings.recorder != nullptr && !settings.recorder->log(state, image, command))
+        if (settings.recorder != nullptr &&
+            !settings.recorder->log(state, image, command, autopilotCommand(state.view, tuning)))
             result.end = DriveEnd::recordingFailed;
     };
 

@@ -2,6 +2,7 @@
 #include "LabOptions.h"
 
 #include "Car.h"
+#include "Display.h"
 
 #include <cerrno>
 #include <cmath>
@@ -11,7 +12,7 @@ const char* const labUsage =
     "usage: roadsim-lab [courses.txt] [--heading G] [--track G] [--path G] [--threshold G]\n"
     "                   [--avoid G] [--laps N] [--step MS] [--seed S] [--csv FILE] [--map FILE]\n"
     "                   [--controller COMMAND] [--controller-timeout SECONDS] [--record DIR]\n"
-    "                   [--watch] [--watch-speed K] [--tune]\n"
+    "                   [--record-size WxH] [--watch] [--watch-speed K] [--tune]\n"
     "Drives the course headlessly with the autopilot and prints the figures of every lap;\n"
     "--tune searches the tuning values on the tuning keys' 0.05 grid.\n"
     "Tuning values G are within 0 to 1 (default 0.5).\n"
@@ -21,6 +22,8 @@ const char* const labUsage =
     "                               may take 10 s more, for the controller to start)\n"
     "  --record DIR                 the frame of every step as DIR/frames/NNNNNN.png and\n"
     "                               DIR/driving_log.csv; DIR must be new or empty\n"
+    "  --record-size WxH            save the frames scaled down to W x H by area averaging,\n"
+    "                               such as 160x120 (default: the whole 800x600 frame)\n"
     "  --watch                      show the drive in a window; Escape ends it\n"
     "  --watch-speed K              watch K times faster than real time (default 1)\n"
     "  --map FILE                   a map of the drive: PNG when FILE ends in .png, else BMP\n"
@@ -119,6 +122,17 @@ bool parseLabOptions(const std::vector<std::string>& args, LabOptions& options,
             options.controller = value;
         } else if (arg == "--record") {
             options.recordFolder = value;
+        } else if (arg == "--record-size") {
+            const size_t by = value.find('x');
+            long width = 0, height = 0;
+            if (by == std::string::npos ||
+                !parseInteger(value.substr(0, by), 1, displayWidth, width) ||
+                !parseInteger(value.substr(by + 1), 1, displayHeight, height)) {
+                error = "--record-size must be WIDTHxHEIGHT within 800x600, not " + value;
+                return false;
+            }
+            options.recordWidth = static_cast<int>(width);
+            options.recordHeight = static_cast<int>(height);
         } else if (arg == "--controller-timeout" || arg == "--watch-speed") {
             double number = 0;
             if (!parseNumber(value, number) || number < 0.001 || number > 1e6) {

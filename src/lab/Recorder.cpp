@@ -22,8 +22,10 @@ constexpr size_t maxQueued = 8;
 
 }  // namespace
 
-Recorder::Recorder(std::string folderName)
+Recorder::Recorder(std::string folderName, int frameWidth, int frameHeight)
     : folder(std::move(folderName)),
+      width(frameWidth),
+      height(frameHeight),
       csvPath((fs::path(folder) / "driving_log.csv").string()),
       csv(),
       csvBytes(0),
@@ -56,7 +58,7 @@ bool Recorder::open(std::string& error) {
     }
     const std::string header =
         "image,t,x,y,heading,speed,steering,waypoint,cross_track,heading_error,obstacle_sum,"
-        "steering_cmd,speed_cmd\n";
+        "steering_cmd,speed_cmd,expert_steering,expert_speed\n";
     csv.open(csvPath, std::ios::binary);
     csv << header << std::flush;
     if (!csv) {
@@ -106,7 +108,7 @@ void Recorder::work() {
         if (job.sequence > failedAt) continue;
         ++busy;
         lock.unlock();
-        const bool written = writePng(job.frame.get(), job.path);
+        const bool written = writePng(job.frame.get(), job.path, width, height);
         const std::string reason = written ? "" : std::strerror(errno);
         lock.lock();
         --busy;
@@ -121,14 +123,15 @@ void Recorder::work() {
 }
 
 bool Recorder::log(const StepState& state, const std::string& image,
-                   const ControlCommand& command) {
+                   const ControlCommand& command, const ControlCommand& expert) {
     const DriverView& view = state.view;
     std::ostringstream row;
     row.precision(17);
     row << image << ',' << state.seconds << ',' << view.state.x << ',' << view.state.y << ','
         << view.state.heading << ',' << view.state.speed << ',' << view.state.steering << ','
         << view.state.waypointIndex << ',' << view.crossTrack << ',' << view.headingError << ','
-        << view.obstacleSum << ',' << command.steering << ',' << command.speed << '\n';
+        << view.obstacleSum << ',' << command.steering << ',' << command.speed << ','
+        << expert.steering << ',' << expert.speed << '\n';
     const std::lock_guard<std::mutex> lock(mutex);
     rows.back().text = row.str();
     writeReadyRows();

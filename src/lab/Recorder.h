@@ -18,7 +18,8 @@
 
 class Recorder {
   public:
-    explicit Recorder(std::string folder);
+    // Frames are saved at width x height, scaled down from the screen (0: the screen's size).
+    explicit Recorder(std::string folder, int width = 0, int height = 0);
     // Finishes the frames still being written.
     ~Recorder();
     Recorder(const Recorder&) = delete;
@@ -31,8 +32,10 @@ class Recorder {
     std::string saveFrame(const SDL_Surface* screen, int step);
     // Waits until every frame started so far is on disk; false when one could not be written.
     bool flushFrames();
-    // Adds the step's row to the log.
-    bool log(const StepState& state, const std::string& image, const ControlCommand& command);
+    // Adds the step's row to the log: what the driver saw and chose, and what the built-in
+    // autopilot would have chosen.
+    bool log(const StepState& state, const std::string& image, const ControlCommand& command,
+             const ControlCommand& expert);
     // Writes the remaining frames and flushes the log; false when anything could not be written.
     // After a failure the log lists exactly the frames before it, each complete on disk.
     bool close();
@@ -61,6 +64,8 @@ class Recorder {
     void setFailure(const std::string& file, const std::string& reason, int64_t sequence);
 
     std::string folder;
+    int width;
+    int height;
     std::string csvPath;
     std::ofstream csv;
     uintmax_t csvBytes;  // what the log holds of whole rows

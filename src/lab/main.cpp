@@ -37,9 +37,9 @@ bool writeTrace(const std::string& fileName, const std::vector<TraceRow>& trace)
 
 // Makes the recorder or the watcher an option asked for; says why on standard error when it
 // cannot open.
-template <typename Output, typename Argument>
-bool openOutput(std::optional<Output>& output, const Argument& argument) {
-    output.emplace(argument);
+template <typename Output, typename... Arguments>
+bool openOutput(std::optional<Output>& output, const Arguments&... arguments) {
+    output.emplace(arguments...);
     std::string error;
     if (output->open(error)) return true;
     std::cerr << "roadsim-lab: " << error << std::endl;
@@ -54,7 +54,8 @@ int evaluate(LabDrive& lab, const LabOptions& options) {
     settings.recordTrace = !options.csvPath.empty() || !options.mapPath.empty();
     std::optional<Recorder> recorder;
     if (!options.recordFolder.empty()) {
-        if (!openOutput(recorder, options.recordFolder)) return 1;
+        if (!openOutput(recorder, options.recordFolder, options.recordWidth, options.recordHeight))
+            return 1;
         settings.recorder = &*recorder;
     }
     std::optional<Watcher> watcher;

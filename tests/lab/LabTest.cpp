@@ -111,6 +111,8 @@ TEST(LabOptions, RejectsBadValuesWithAMessageNamingThem) {
         {{"--laps", "99999999999999999999"}, "--laps"},
         {{"--controller-timeout", "0"}, "--controller-timeout"},
         {{"--watch-speed", "fast"}, "--watch-speed"},
+        {{"--record-size", "800x601"}, "--record-size"},
+        {{"--record-size", "160"}, "--record-size"},
         {{"--tune", "--controller", "x"}, "--tune"}};
     for (const auto& [args, named] : bad) {
         LabOptions options;
@@ -134,6 +136,17 @@ TEST(LabDrive, MalformedCourseIsRefusedWithTheReadersMessage) {
     EXPECT_FALSE(lab.valid());
 }
 
+// The same frames, bit for bit.
+void expectSameTrace(const DriveResult& a, const DriveResult& b) {
+    ASSERT_EQ(a.trace.size(), b.trace.size());
+    for (size_t i = 0; i < a.trace.size(); ++i) {
+        ASSERT_EQ(a.trace[i].x, b.trace[i].x) << "frame " << i;
+        ASSERT_EQ(a.trace[i].y, b.trace[i].y) << "frame " << i;
+        ASSERT_EQ(a.trace[i].steering, b.trace[i].steering) << "frame " << i;
+        ASSERT_EQ(a.trace[i].speed, b.trace[i].speed) << "frame " << i;
+    }
+}
+
 TEST(LabDrive, SameSeedAndTuningGiveTheSameFiguresBitForBit) {
     LabDrive lab(loopCourse, "loop");
     ASSERT_TRUE(lab.valid());
@@ -146,12 +159,7 @@ TEST(LabDrive, SameSeedAndTuningGiveTheSameFiguresBitForBit) {
     const DriveResult second = lab.drive(Tuning(), settings);
     ASSERT_TRUE(first.finished());
     ASSERT_EQ(first.laps.size(), 2u);
-    ASSERT_EQ(first.trace.size(), second.trace.size());
-    for (size_t i = 0; i < first.trace.size(); ++i) {
-        ASSERT_EQ(first.trace[i].x, second.trace[i].x) << "frame " << i;
-        ASSERT_EQ(first.trace[i].y, second.trace[i].y) << "frame " << i;
-        ASSERT_EQ(first.trace[i].steering, second.trace[i].steering) << "frame " << i;
-    }
+    expectSameTrace(first, second);
     for (size_t lap = 0; lap < 2; ++lap) {
         EXPECT_EQ(first.laps[lap].seconds, second.laps[lap].seconds);
         EXPECT_EQ(first.laps[lap].obstaclesHit, second.laps[lap].obstaclesHit);
@@ -459,57 +467,90 @@ TEST(Controller, EveryFailureEndsWithItsOwnStatusAndFilesCompleteUpToThatStep) {
 }
 
 TEST(Recording, EveryStepGivesTheGamesFrameAsPngAndALogRowEqualToTheTrace) {
-    const ScratchDirectory scratch;
     LabDrive lab(loopCourse, "loop", ROADSIM_DATA_DIR);
-    Recorder recorder("rec");
-    std::string error;
-    ASSERT_TRUE(recorder.open(error)) << error;
     DriveSettings settings;
     settings.recordTrace = true;
     settings.lapLimitMs = 3000;
-    settings.recorder = &recorder;
-    const DriveResult result = lab.drive(Tuning(), settings);
-    ASSERT_TRUE(recorder.close());
+    const DriveResult unrecorded = lab.drive(Tuning(), settings);
+    // The whole frame, and one averaged down to the size a model learns from.
+    for (const auto [width, height] : {std::pair{800, 600}, std::pair{160, 120}}) {
+        const ScratchDirectory scratch;
+        Recorder recorder("rec", width, height);
+        std::string error;
+        ASSERT_TRUE(recorder.open(error)) << error;
+        settings.recorder = &recorder;
+        const DriveResult result = lab.drive(Tuning(), settings);
+        ASSERT_TRUE(recorder.close());
+        expectSameTrace(result, unrecorded);
 
-    const std::vector<std::string> rows = splitLines(readFile("rec/driving_log.csv"));
-    ASSERT_EQ(rows.front(),
-              "image,t,x,y,heading,speed,steering,waypoint,cross_track,heading_error,"
-              "obstacle_sum,steering_cmd,speed_cmd");
-    // A step every 50 ms on average, the first after 60 ms.
-    ASSERT_EQ(rows.size() - 1, 59u);
-    size_t frame = 0;
-    for (size_t i = 1; i < rows.size(); ++i) {
-        std::istringstream row(rows[i]);
-        std::string image;
-        std::getline(row, image, ',');
-        char comma;
-        double t, x, y, heading, speed, steering, waypoint, crossTrack, error, sum, steeringCmd,
-            speedCmd;
-        row >> t >> comma >> x >> comma >> y >> comma >> heading >> comma >> speed >> comma >>
-            steering >> comma >> waypoint >> comma >> crossTrack >> comma >> error >> comma >>
-            sum >> comma >> steeringCmd >> comma >> speedCmd;
-        ASSERT_TRUE(row) << rows[i];
-        char expected[32];
-        std::snprintf(expected, sizeof expected, "frames/%06zu.png", i);
-        EXPECT_EQ(image, expected);
-        while (result.trace[frame].seconds < t) ++frame;
-        const TraceRow& traced = result.trace[frame];
-        EXPECT_EQ(x, traced.x) << rows[i];
-        EXPECT_EQ(heading, traced.heading) << rows[i];
-        EXPECT_EQ(steeringCmd, traced.steering) << "the autopilot's choice is the frame's steering";
-        EXPECT_EQ(speedCmd, traced.speed);
-    }
-    // 800 x 600, 8 bits per channel, RGB: the header of every frame.
-    const unsigned char header[] = {0x89, 'P',  'N', 'G', '\r', '\n', 0x1a, '\n', 0,
-                                    0,    0,    13,  'I', 'H',  'D',  'R',  0,    0,
-                                    0x03, 0x20, 0,   0,   0x02, 0x58, 8,    2};
-    std::vector<fs::path> frames;
-    for (const auto& entry : fs::directory_iterator("rec/frames")) frames.push_back(entry.path());
-    EXPECT_EQ(frames.size(), rows.size() - 1);
-    for (const fs::path& path : frames) {
-        const std::string bytes = readFile(path.string());
-        ASSERT_GE(bytes.size(), sizeof header);
-        EXPECT_EQ(std::memcmp(bytes.data(), header, sizeof header), 0) << path;
+        const std::vector<std::string> rows = splitLines(readFile("rec/driving_log.csv"));
+        ASSERT_EQ(rows.front(),
+                  "image,t,x,y,heading,speed,steering,waypoint,cross_track,heading_error,"
+                  "obstacle_sum,steering_cmd,speed_cmd,expert_steering,expert_speed");
+        // A step every 50 ms on average, the first after 60 ms.
+        ASSERT_EQ(rows.size() - 1, 59u);
+        size_t frame = 0;
+        for (size_t i = 1; i < rows.size(); ++i) {
+            std::istringstream row(rows[i]);
+            std::string image;
+            std::getline(row, image, ',');
+            char comma;
+            double t, x, y, heading, speed, steering, waypoint, crossTrack, error, sum, steeringCmd,
+                speedCmd, expertSteering, expertSpeed;
+            row >> t >> comma >> x >> comma >> y >> comma >> heading >> comma >> speed >> comma >>
+                steering >> comma >> waypoint >> comma >> crossTrack >> comma >> error >> comma >>
+                sum >> comma >> steeringCmd >> comma >> speedCmd >> comma >> expertSteering >>
+                comma >> expertSpeed;
+            ASSERT_TRUE(row) << rows[i];
+            char expected[32];
+            std::snprintf(expected, sizeof expected, "frames/%06zu.png", i);
+            EXPECT_EQ(image, expected);
+            while (result.trace[frame].seconds < t) ++frame;
+            const TraceRow& traced = result.trace[frame];
+            EXPECT_EQ(x, traced.x) << rows[i];
+            EXPECT_EQ(heading, traced.heading) << rows[i];
+            EXPECT_EQ(steeringCmd, traced.steering)
+                << "the autopilot's choice is the frame's steering";
+            EXPECT_EQ(speedCmd, traced.speed);
+            EXPECT_EQ(expertSteering, steeringCmd) << "the autopilot drives: it is the expert";
+            EXPECT_EQ(expertSpeed, speedCmd);
+        }
+        // The size, 8 bits per channel, RGB: the header of every frame.
+        const unsigned char header[] = {0x89,
+                                        'P',
+                                        'N',
+                                        'G',
+                                        '\r',
+                                        '\n',
+                                        0x1a,
+                                        '\n',
+                                        0,
+                                        0,
+                                        0,
+                                        13,
+                                        'I',
+                                        'H',
+                                        'D',
+                                        'R',
+                                        0,
+                                        0,
+                                        static_cast<unsigned char>(width >> 8),
+                                        static_cast<unsigned char>(width),
+                                        0,
+                                        0,
+                                        static_cast<unsigned char>(height >> 8),
+                                        static_cast<unsigned char>(height),
+                                        8,
+                                        2};
+        std::vector<fs::path> frames;
+        for (const auto& entry : fs::directory_iterator("rec/frames"))
+            frames.push_back(entry.path());
+        EXPECT_EQ(frames.size(), rows.size() - 1);
+        for (const fs::path& path : frames) {
+            const std::string bytes = readFile(path.string());
+            ASSERT_GE(bytes.size(), sizeof header);
+            EXPECT_EQ(std::memcmp(bytes.data(), header, sizeof header), 0) << path;
+        }
     }
 }
 

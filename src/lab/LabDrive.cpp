@@ -58,6 +58,7 @@ struct LapAccumulator {
     LapFigures finish(int64_t nowMs) {
         figures.seconds = (nowMs - startMs) / 1000.0;
         figures.obstaclesHit = static_cast<int>(hit.size());
+        figures.frames = frames;
         if (frames > 0) {
             figures.rmsCrossTrack = std::sqrt(crossTrackSquares / frames);
             figures.meanSpeed = speedSum / frames;

@@ -37,6 +37,7 @@ struct LapFigures {
     double worstCrossTrack = 0;
     double rmsCrossTrack = 0;
     double meanSpeed = 0;
+    int64_t frames = 0;
 };
 
 struct TraceRow {

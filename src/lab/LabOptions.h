@@ -7,6 +7,12 @@
 #include <string>
 #include <vector>
 
+// A driver of the leaderboard: a name and the controller command that drives.
+struct BoardDriver {
+    std::string name;
+    std::string command;
+};
+
 struct LabOptions {
     std::string coursePath = "courses.txt";
     Tuning tuning;
@@ -24,6 +30,15 @@ struct LabOptions {
     double watchSpeed = 1;
     bool tune = false;
     bool help = false;
+    std::string jsonPath;
+    // The leaderboard: its courses (files or folders), drivers besides the autopilot, seeds, how
+    // many drives at a time (0: one per core) and where the report goes.
+    bool board = false;
+    std::vector<std::string> boardCourses;
+    std::vector<BoardDriver> drivers;
+    std::vector<unsigned> seeds = defaultBoardSeeds;
+    int jobs = 0;
+    std::string reportFolder;
 };
 
 extern const char* const labUsage;

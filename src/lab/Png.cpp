@@ -82,7 +82,8 @@ std::vector<uint8_t> scaleRows(const std::vector<uint8_t>& rgb, int w, int h, in
             for (int c = 0; c < 3; ++c) {
                 float sum = 0;
                 for (const Tap& tap : down[y])
-                    sum += tap.weight * narrowed[(static_cast<size_t>(tap.source) * width + x) * 3 + c];
+                    sum += tap.weight *
+                           narrowed[(static_cast<size_t>(tap.source) * width + x) * 3 + c];
                 scaled[(static_cast<size_t>(y) * width + x) * 3 + c] =
                     static_cast<uint8_t>(std::min(255.0f, sum + 0.5f));
             }
@@ -129,6 +130,8 @@ bool writePng(const SDL_Surface* surface, const std::string& fileName, int width
     std::vector<png_bytep> rows(height);
     for (int row = 0; row < height; ++row) rows[row] = rgb.data() + row * width * 3;
     const std::unique_ptr<std::FILE, FileCloser> file(std::fopen(fileName.c_str(), "wb"));
-    if (!file || !encode(file.get(), width, height, rows.data(), width != surface->w || height != surface->h)) return false;
+    if (!file || !encode(file.get(), width, height, rows.data(),
+                         width != surface->w || height != surface->h))
+        return false;
     return std::fflush(file.get()) == 0 && !std::ferror(file.get());
 }

@@ -122,8 +122,8 @@ void Recorder::work() {
     }
 }
 
-bool Recorder::log(const StepState& state, const std::string& image,
-                   const ControlCommand& command, const ControlCommand& expert) {
+bool Recorder::log(const StepState& state, const std::string& image, const ControlCommand& command,
+                   const ControlCommand& expert) {
     const DriverView& view = state.view;
     std::ostringstream row;
     row.precision(17);

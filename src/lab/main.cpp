@@ -1,5 +1,6 @@
 // roadsim-lab: evaluates and tunes the autopilot or an external controller on a course, headlessly
 // and faster than real time, records what the driver sees and shows it in a window.
+#include "Board.h"
 #include "CourseMap.h"
 #include "LabDrive.h"
 #include "LabOptions.h"
@@ -51,7 +52,8 @@ int evaluate(LabDrive& lab, const LabOptions& options) {
     settings.laps = options.laps;
     settings.stepMs = static_cast<uint16_t>(options.stepMs);
     settings.seed = options.seed;
-    settings.recordTrace = !options.csvPath.empty() || !options.mapPath.empty();
+    settings.recordTrace =
+        !options.csvPath.empty() || !options.mapPath.empty() || !options.jsonPath.empty();
     std::optional<Recorder> recorder;
     if (!options.recordFolder.empty()) {
         if (!openOutput(recorder, options.recordFolder, options.recordWidth, options.recordHeight))
@@ -102,6 +104,10 @@ int evaluate(LabDrive& lab, const LabOptions& options) {
     if (!options.mapPath.empty() &&
         !writeCourseMap(options.mapPath, lab.getCourse(), result.trace)) {
         std::cerr << "roadsim-lab: cannot write " << options.mapPath << std::endl;
+        return 1;
+    }
+    if (!options.jsonPath.empty() && !writeDriveJson(options.jsonPath, lab.getCourse(), result)) {
+        std::cerr << "roadsim-lab: cannot write " << options.jsonPath << std::endl;
         return 1;
     }
     if (recorder && !recorder->close()) {
@@ -166,6 +172,12 @@ int main(int argc, char** argv) {
     if (options.help) {
         std::cout << labUsage;
         return 0;
+    }
+    if (options.board) {
+        // Each drive runs this very program; argv[0] may be a bare name found on the PATH.
+        std::error_code code;
+        const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", code);
+        return runBoard(options, code ? argv[0] : self.string());
     }
     std::ostringstream text;
     {

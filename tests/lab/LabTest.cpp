@@ -473,7 +473,7 @@ TEST(Recording, EveryStepGivesTheGamesFrameAsPngAndALogRowEqualToTheTrace) {
     settings.lapLimitMs = 3000;
     const DriveResult unrecorded = lab.drive(Tuning(), settings);
     // The whole frame, and one averaged down to the size a model learns from.
-    for (const auto [width, height] : {std::pair{800, 600}, std::pair{160, 120}}) {
+    for (const auto& [width, height] : {std::pair{800, 600}, std::pair{160, 120}}) {
         const ScratchDirectory scratch;
         Recorder recorder("rec", width, height);
         std::string error;
@@ -583,6 +583,74 @@ TEST(Recording, DiskFullStopsAtThatStepWithTheLogListingOnlyWholeFrames) {
         EXPECT_EQ(png.substr(png.size() - 8, 4), "IEND") << entry.path() << " is cut short";
     }
     EXPECT_EQ(frames, rows.size() - 1) << "the log lists exactly the frames on disk";
+}
+
+TEST(Board, RanksDriversWithTheFiguresOfSingleDrivesWhateverTheWorkersAndRendersItsPage) {
+    const ScratchDirectory scratch;
+    fs::create_directory("courses");
+    std::ofstream("courses/loop.txt") << loopCourse;
+    std::ofstream("courses/meadow.txt") << shippedCourse;
+    std::ofstream("exits.sh")
+        << "read course\nread state\necho '{\"steering\": 0, \"speed\": 5}'\n";
+    const std::string board = "--board courses --driver quitter='sh exits.sh' --seeds 1,2 ";
+    ASSERT_EQ(runLab(board + "--jobs 2 --report rep >out.txt"), 0) << readFile("out.txt");
+    ASSERT_EQ(runLab(board + "--jobs 1 --report one >/dev/null"), 0);
+    const std::string results = readFile("rep/results.csv");
+    EXPECT_EQ(results, readFile("one/results.csv")) << "the figures depend on the workers";
+
+    // A driver that fails everywhere ranks last and the rest drives on.
+    const std::vector<std::string> rows = splitLines(results);
+    ASSERT_EQ(rows.size(), 9u) << results;
+    EXPECT_EQ(rows[0],
+              "driver,course,seed,laps,mean_lap_s,worst_cross_track_ft,rms_cross_track_ft,hits,"
+              "failure");
+    EXPECT_EQ(rows[6], "quitter,octagon,2,0,,0,0,0,controller exited");
+    EXPECT_NE(readFile("out.txt").find("2    quitter"), std::string::npos) << readFile("out.txt");
+    LabDrive lab(loopCourse, "loop");
+    DriveSettings settings;
+    settings.seed = 2;
+    const LapFigures lap = lab.drive(Tuning(), settings).laps.at(0);
+    std::ostringstream single;
+    single.precision(17);
+    single << "autopilot,octagon,2,1," << lap.seconds << ',' << lap.worstCrossTrack << ','
+           << lap.rmsCrossTrack << ',' << lap.obstaclesHit << ',';
+    EXPECT_EQ(rows[2], single.str());
+
+    // The page in a real browser: the ranking's header and a map for each course, with a path.
+    const std::string shot = (fs::current_path() / "page.png").string();
+    ASSERT_EQ(std::system(("chromium --headless --no-sandbox --disable-gpu --no-first-run "
+                           "--disable-background-networking --disable-component-update "
+                           "--disable-sync --user-data-dir=profile --window-size=1300,1200 "
+                           "--screenshot=" +
+                           shot + " file://" + (fs::current_path() / "rep/index.html").string() +
+                           " >/dev/null 2>&1 && convert page.png page.bmp")
+                              .c_str()),
+              0);
+    const SurfacePtr page(SDL_LoadBMP("page.bmp"));
+    ASSERT_TRUE(page);
+    const auto rgb = [&](int x, int y) {
+        Uint8 r, g, b;
+        const Uint8* p = static_cast<const Uint8*>(page->pixels) + y * page->pitch +
+                         x * page->format->BytesPerPixel;
+        Uint32 value = 0;
+        std::memcpy(&value, p, page->format->BytesPerPixel);
+        SDL_GetRGB(value, page->format, &r, &g, &b);
+        return (r << 16) | (g << 8) | b;
+    };
+    int header = 0, maps = 0, path = 0;
+    constexpr int mapBackground = 0xeef3e2;
+    for (int y = 1; y < page->h; ++y)
+        for (int x = 1; x < page->w; ++x) {
+            const int colour = rgb(x, y);
+            header += colour == 0x2a4d69;
+            // A map's top-left corner, on the white page.
+            maps +=
+                colour == mapBackground && rgb(x - 1, y) == 0xffffff && rgb(x, y - 1) == 0xffffff;
+            path += (colour >> 16) > 170 && ((colour >> 8) & 0xff) < 110 && (colour & 0xff) < 110;
+        }
+    EXPECT_GT(header, 1000) << "no ranking table";
+    EXPECT_EQ(maps, 2) << "a map for each course";
+    EXPECT_GT(path, 300) << "the autopilot's red paths";
 }
 
 TEST(Tuner, GridTuningIsWhatTheKeysReach) {

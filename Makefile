@@ -7,6 +7,20 @@ ARGS ?=
 CONFIGURE = cmake -S . -B $(BUILD) \
 	$(if $(wildcard $(BUILD)/CMakeCache.txt),,-DCMAKE_BUILD_TYPE=RelWithDebInfo) >/dev/null
 COMPILE = cmake --build $(BUILD) -j $(JOBS) -- --no-print-directory -s
+comma := ,
+
+# Runs the suite of the built tree $(1); a tree that left a suite out fails, saying why.
+define run_suite
+	@if [ -s $(1)/missing-suites.txt ]; then \
+		echo "make: the suite is incomplete, $$(head -1 $(1)/missing-suites.txt)" >&2; exit 1; fi
+	@cd $(1) && ctest --no-tests=error --output-on-failure -j $(JOBS)
+endef
+
+# Configures and builds a tree of its own: $(1) the folder, $(2) CMake settings, $(3) a target.
+define build_tree
+	@cmake -S . -B $(1) $(2) >/dev/null
+	@cmake --build $(1) -j $(JOBS) $(if $(3),--target $(3)) -- --no-print-directory -s
+endef
 
 .PHONY: all build test-build test test-compat run data bench fuzz soak soak-short asan tsan screenshots format clean
 
@@ -24,7 +38,7 @@ test-build:
 	@$(COMPILE)
 
 test: test-build
-	@cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
+	$(call run_suite,$(BUILD))
 
 # The suite again with the SDL 1.2 compatibility layer over SDL2 in front of the system's SDL.
 test-compat: test-build
@@ -72,9 +86,8 @@ bench:
 FUZZ_SECONDS ?= 60
 fuzz:
 	@tools/install-deps.sh fuzz
-	@CXX=clang++ cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DROADSIM_FUZZ=ON \
-		-DBUILD_TESTING=OFF -DROADSIM_SANITIZE=address,undefined >/dev/null
-	@cmake --build build-fuzz -j $(JOBS) --target course_fuzzer -- --no-print-directory -s
+	$(call build_tree,build-fuzz,-DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+		-DROADSIM_FUZZ=ON -DBUILD_TESTING=OFF -DROADSIM_SANITIZE=address$(comma)undefined,course_fuzzer)
 	@mkdir -p build-fuzz/corpus
 	@build-fuzz/tests/fuzz/course_fuzzer -max_total_time=$(FUZZ_SECONDS) -rss_limit_mb=2048 \
 		-timeout=10 -print_final_stats=1 build-fuzz/corpus tests/fuzz/corpus 2>&1 | tail -12
@@ -87,17 +100,16 @@ soak-short: test-build
 	@tests/soak/soak.sh $(BUILD) short
 
 # Sanitizer builds of the whole suite, each in a tree of its own.
+sanitized = $(call build_tree,build-$(1),-DCMAKE_BUILD_TYPE=Debug -DROADSIM_SANITIZE=$(2))
 asan:
 	@tools/install-deps.sh test
-	@cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DROADSIM_SANITIZE=address,undefined >/dev/null
-	@cmake --build build-asan -j $(JOBS) -- --no-print-directory -s
-	@cd build-asan && ctest --output-on-failure -j $(JOBS)
+	$(call sanitized,asan,address$(comma)undefined)
+	$(call run_suite,build-asan)
 
 tsan:
 	@tools/install-deps.sh test
-	@cmake -S . -B build-tsan -DCMAKE_BUILD_TYPE=Debug -DROADSIM_SANITIZE=thread >/dev/null
-	@cmake --build build-tsan -j $(JOBS) -- --no-print-directory -s
-	@cd build-tsan && ctest --output-on-failure -j $(JOBS)
+	$(call sanitized,tsan,thread)
+	$(call run_suite,build-tsan)
 
 # The README's two pictures, taken by the end-to-end suite from the real program with data/.
 screenshots: test-build

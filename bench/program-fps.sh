@@ -8,6 +8,7 @@ build=${1:-build}
 window=${2:-5}
 pairs=${3:-5}
 root=$(cd "$(dirname "$0")/.." && pwd)
+source "$root/tests/support/xvfb.sh"
 build=$(cd "$build" && pwd)
 probe=$build/tools/libroadsim_frame_probe.so
 work=$(mktemp -d)
@@ -23,11 +24,10 @@ if command -v taskset >/dev/null && [ "$(nproc)" -ge 2 ]; then
     client_cpu=(taskset -c 1)
 fi
 
-display=:$((90 + RANDOM % 800))
-# No reset when the last client leaves: a new client would be hung up on while the server resets.
-"${server_cpu[@]}" Xvfb "$display" -screen 0 800x600x16 -nolisten tcp -noreset >/dev/null 2>&1 &
-xvfb=$!
-for _ in $(seq 100); do xdpyinfo -display "$display" >/dev/null 2>&1 && break; sleep 0.05; done
+start_xvfb /dev/null "${server_cpu[@]}" || {
+    echo "program-fps: Xvfb did not start" >&2
+    exit 1
+}
 export DISPLAY=$display SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE=$work/audio.raw
 
 now() { date +%s.%N; }

@@ -15,10 +15,10 @@ commands=(cmake c++ make pkg-config)
 case "$need" in
     run) ;;
     test | compat)
-        packages+=(libgtest-dev xvfb xdotool imagemagick x11-apps x11-utils python3)
-        words+=", GoogleTest, Xvfb, xdotool, ImageMagick, xwd, xdpyinfo, Python 3"
+        packages+=(libgtest-dev xvfb xdotool imagemagick x11-apps x11-utils python3 chromium)
+        words+=", GoogleTest, Xvfb, xdotool, ImageMagick, xwd, xdpyinfo, Python 3, Chromium"
         modules+=(gtest)
-        commands+=(Xvfb xdotool convert xwd xdpyinfo python3)
+        commands+=(Xvfb xdotool convert xwd xdpyinfo python3 chromium)
         # The compatibility layer, unpacked beside the build, runs over the system's SDL2.
         [ "$need" = test ] || packages+=(libsdl2-2.0-0) ;;
     bench)

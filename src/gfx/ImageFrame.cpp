@@ -20,12 +20,8 @@ SurfacePtr loadBitmap(const std::string& fileName) {
 SDL_Surface* loadImage(const std::string& fileName) {
     SurfacePtr surface = loadBitmap(fileName);
     if (!surface) return nullptr;
-    // Run-length encoded, a keyed blit copies the opaque runs whole instead of testing every pixel.
-    // That pays from about 16 pixels a row (the gauge: five times faster); the course sprites and
-    // lights are narrower, and there a run's start-up costs more than the pixel tests it saves.
-    constexpr int runLengthMinWidth = 16;
-    const Uint32 flags = SDL_SRCCOLORKEY | (surface->w >= runLengthMinWidth ? SDL_RLEACCEL : 0);
-    SDL_SetColorKey(surface.get(), flags, SDL_MapRGB(surface->format, 0, 0, 255));
+    // Not run-length encoded: a caller of the surface keeps its pixels and flags as loaded.
+    SDL_SetColorKey(surface.get(), SDL_SRCCOLORKEY, SDL_MapRGB(surface->format, 0, 0, 255));
     return surface.release();
 }
 

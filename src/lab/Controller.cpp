@@ -2,8 +2,11 @@
 // wrong when it fails.
 #include "Controller.h"
 
+#include "DriveFrame.h"
+
 #include <nlohmann/json.hpp>
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <utility>
@@ -15,6 +18,9 @@ namespace {
 using Clock = std::chrono::steady_clock;
 
 constexpr int startUpMs = 10000;
+// A reply is a few dozen bytes; a line longer than this is a controller gone wrong, and buffering
+// it until the timeout would cost memory without bound.
+constexpr size_t maxReplyBytes = 1 << 20;
 
 std::string dump(const Json& message) {
     // The course name is the file's own bytes; anything that is not UTF-8 is replaced.
@@ -52,7 +58,7 @@ bool Controller::start(const Course& course) {
         obstacles.push_back({{"x", obstacle.x}, {"y", obstacle.y}, {"strength", obstacle.value}});
     return send(dump({{"type", "course"},
                       {"name", course.getName()},
-                      {"step_ms", 50},
+                      {"step_ms", driverStepMs},
                       {"waypoints", std::move(waypoints)},
                       {"obstacles", std::move(obstacles)}}),
                 0);
@@ -109,12 +115,9 @@ bool Controller::send(const std::string& line, int step) {
         case ControllerProcess::Io::closed:
             break;
     }
-    std::string ignored;
-    // A dead controller may have said why on its way out.
-    receive(ignored, step);
-    return failure != ControllerFault::none
-               ? false
-               : fail(ControllerFault::exited, step, "it stopped reading its input");
+    // No one reads any more; whatever it managed to say on its way out is there already.
+    drain();
+    return ended(step, "it closed its input");
 }
 
 bool Controller::receive(std::string& line, int step) {
@@ -123,25 +126,38 @@ bool Controller::receive(std::string& line, int step) {
     const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(waitMs);
     while (true) {
         const size_t end = pending.find('\n');
-        if (end != std::string::npos) {
+        if (end != std::string::npos && end <= maxReplyBytes) {
             line = pending.substr(0, end);
             pending.erase(0, end + 1);
             return true;
         }
+        if (std::min(end, pending.size()) > maxReplyBytes)
+            return fail(ControllerFault::badReply, step,
+                        "a reply line longer than " + std::to_string(maxReplyBytes) +
+                            " bytes, beginning: " + pending.substr(0, 200));
         const ControllerProcess::Io got = process->read(pending, deadline);
-        if (got == ControllerProcess::Io::done) continue;
         if (got == ControllerProcess::Io::timedOut)
             return fail(ControllerFault::tooSlow, step,
                         "no reply within " + std::to_string(waitMs) + " ms" +
                             (pending.empty() ? "" : ", only: " + pending.substr(0, 200)));
-        const ControllerProcess::Exit exit = process->wait(500);
-        if (step <= 1 && exit.couldNotRun)
-            return fail(ControllerFault::cannotStart, step,
-                        "the shell could not run it (status " + std::to_string(exit.code) + ")");
-        return fail(ControllerFault::exited, step,
-                    (exit.ended ? exit.how : "it closed its output") +
-                        (pending.empty() ? "" : " after sending: " + pending.substr(0, 200)));
+        if (got == ControllerProcess::Io::closed) return ended(step, "it closed its output");
     }
+}
+
+void Controller::drain() {
+    while (pending.size() <= maxReplyBytes &&
+           process->read(pending, Clock::now()) == ControllerProcess::Io::done) {
+    }
+}
+
+bool Controller::ended(int step, const std::string& sign) {
+    const ControllerProcess::Exit exit = process->wait(500);
+    if (step <= 1 && exit.couldNotRun)
+        return fail(ControllerFault::cannotStart, step,
+                    "the shell could not run it (status " + std::to_string(exit.code) + ")");
+    return fail(ControllerFault::exited, step,
+                (exit.ended ? exit.how : sign) +
+                    (pending.empty() ? "" : " after sending: " + pending.substr(0, 200)));
 }
 
 bool Controller::fail(ControllerFault fault, int step, const std::string& what) {

@@ -48,6 +48,10 @@ class Controller {
   private:
     bool send(const std::string& line, int step);
     bool receive(std::string& line, int step);
+    // Takes in what the controller has sent already, without waiting for more.
+    void drain();
+    // Gives it up because it closed a pipe: whether it exited (and how) says which fault.
+    bool ended(int step, const std::string& sign);
     bool fail(ControllerFault fault, int step, const std::string& what);
     void stop();
 

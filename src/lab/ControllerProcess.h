@@ -1,7 +1,7 @@
 // The controller's process: started through the system's shell with pipes to its standard input
 // and output, read and written against deadlines, and ended together with everything it started.
-// One implementation for POSIX systems (/bin/sh, a process group), one for Windows (cmd.exe, a job
-// object).
+// One implementation for POSIX systems (the shell, a process group), one for Windows (cmd.exe, a
+// job object).
 #pragma once
 
 #include <chrono>
@@ -32,8 +32,6 @@ class ControllerProcess {
     // Appends what the controller sent, waiting until the deadline for at least one byte; closed at
     // the end of its output.
     Io read(std::string& into, Clock::time_point deadline);
-    // Whether the controller has closed its input (it will read no more).
-    bool inputClosed();
     // Sends end of file on the controller's input.
     void closeInput();
     // Waits up to waitMs for it to end.

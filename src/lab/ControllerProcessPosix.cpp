@@ -1,5 +1,5 @@
-// The controller on POSIX systems: /bin/sh -c in a process group of its own, so that ending the
-// group ends whatever the shell started, with two pipes polled against deadlines.
+// The controller on POSIX systems: the shell in a process group of its own, so that ending the
+// group ends whatever it started, with two pipes polled against deadlines.
 #include "ControllerProcess.h"
 
 #include <fcntl.h>
@@ -27,6 +27,7 @@ void closeFd(int& fd) {
 
 struct ControllerProcess::Handles {
     pid_t pid = -1;
+    pid_t group = -1;  // outlives pid: the group is ended even after its leader exited
     int toController = -1;
     int fromController = -1;
 };
@@ -40,39 +41,47 @@ ControllerProcess::~ControllerProcess() {
 bool ControllerProcess::start(const std::string& command, std::string& why) {
     // A controller that dies must not take the lab with it while the lab writes to it.
     signal(SIGPIPE, SIG_IGN);
+    // Close-on-exec from the start, so that no other child started meanwhile holds an end open
+    // and hides the controller's exit.
     int input[2], output[2];
-    if (pipe(input) != 0) {
+    if (pipe2(input, O_CLOEXEC) != 0) {
         why = "no pipe";
         return false;
     }
-    if (pipe(output) != 0) {
+    if (pipe2(output, O_CLOEXEC) != 0) {
         close(input[0]);
         close(input[1]);
         why = "no pipe";
         return false;
     }
-    handles->pid = fork();
-    if (handles->pid == 0) {
-        dup2(input[0], STDIN_FILENO);
-        dup2(output[1], STDOUT_FILENO);
-        for (const int fd : {input[0], input[1], output[0], output[1]}) close(fd);
+    const pid_t pid = fork();
+    if (pid == 0) {
         // A group of its own, so that ending it ends whatever the shell started.
         setpgid(0, 0);
-        execl("/bin/sh", "sh", "-c", command.c_str(), static_cast<char*>(nullptr));
+        dup2(input[0], STDIN_FILENO);
+        dup2(output[1], STDOUT_FILENO);
+        // Only the three standard streams go along: files the lab opened without close-on-exec
+        // (its streams cannot ask for it) stay the lab's.
+        close_range(STDERR_FILENO + 1, ~0U, 0);
+        // bash replaces itself by the command's last program, where sh would wait for it holding
+        // the pipes: only then does a controller that closes its input, or dies, show at once.
+        const char* const shell = access("/bin/bash", X_OK) == 0 ? "/bin/bash" : "/bin/sh";
+        execl(shell, shell, "-c", command.c_str(), static_cast<char*>(nullptr));
         _exit(127);
     }
+    // Also from this side, so that the group exists before anything can be sent to it.
+    if (pid > 0) setpgid(pid, pid);
+    handles->pid = handles->group = pid;
     close(input[0]);
     close(output[1]);
     handles->toController = input[1];
     handles->fromController = output[0];
-    if (handles->pid < 0) {
+    if (pid < 0) {
         why = "cannot fork";
         stop();
         return false;
     }
     fcntl(handles->toController, F_SETFL, fcntl(handles->toController, F_GETFL) | O_NONBLOCK);
-    fcntl(handles->toController, F_SETFD, FD_CLOEXEC);
-    fcntl(handles->fromController, F_SETFD, FD_CLOEXEC);
     return true;
 }
 
@@ -100,18 +109,13 @@ ControllerProcess::Io ControllerProcess::read(std::string& into, Clock::time_poi
         const int polled = poll(&ready, 1, remainingMs(deadline));
         if (polled < 0 && errno == EINTR) continue;
         if (polled == 0) return Io::timedOut;
-        char buffer[4096];
+        char buffer[65536];
         const ssize_t n = ::read(handles->fromController, buffer, sizeof buffer);
         if (n < 0 && errno == EINTR) continue;
         if (n <= 0) return Io::closed;
         into.append(buffer, static_cast<size_t>(n));
         return Io::done;
     }
-}
-
-bool ControllerProcess::inputClosed() {
-    pollfd ready{handles->toController, 0, 0};
-    return handles->toController >= 0 && poll(&ready, 1, 0) == 1 && (ready.revents & POLLERR);
 }
 
 void ControllerProcess::closeInput() {
@@ -138,8 +142,10 @@ ControllerProcess::Exit ControllerProcess::wait(int waitMs) {
 void ControllerProcess::stop() {
     closeFd(handles->toController);
     closeFd(handles->fromController);
+    // The whole group, even when its leader is gone: what it started in the background goes too.
+    if (handles->group > 0) kill(-handles->group, SIGKILL);
+    handles->group = -1;
     if (handles->pid > 0) {
-        kill(-handles->pid, SIGKILL);
         kill(handles->pid, SIGKILL);
         int status = 0;
         waitpid(handles->pid, &status, 0);

@@ -64,8 +64,7 @@ bool ControllerProcess::start(const std::string& command, std::string& why) {
                              "-" + std::to_string(made++);
     const DWORD mode = PIPE_TYPE_BYTE | PIPE_WAIT | PIPE_REJECT_REMOTE_CLIENTS;
     const DWORD first = FILE_FLAG_OVERLAPPED | FILE_FLAG_FIRST_PIPE_INSTANCE;
-    // Duplex, so that the lab can peek at it to see whether the controller closed its end.
-    handles->toController = CreateNamedPipeA((name + "-in").c_str(), PIPE_ACCESS_DUPLEX | first,
+    handles->toController = CreateNamedPipeA((name + "-in").c_str(), PIPE_ACCESS_OUTBOUND | first,
                                              mode, 1, pipeBuffer, pipeBuffer, 0, nullptr);
     handles->fromController = CreateNamedPipeA((name + "-out").c_str(), PIPE_ACCESS_INBOUND | first,
                                                mode, 1, pipeBuffer, pipeBuffer, 0, nullptr);
@@ -141,7 +140,7 @@ ControllerProcess::Io ControllerProcess::write(const std::string& data,
 }
 
 ControllerProcess::Io ControllerProcess::read(std::string& into, Clock::time_point deadline) {
-    char buffer[4096];
+    char buffer[65536];
     OVERLAPPED pending{};
     pending.hEvent = handles->event;
     DWORD done = 0;
@@ -152,13 +151,6 @@ ControllerProcess::Io ControllerProcess::read(std::string& into, Clock::time_poi
         return Io::closed;
     into.append(buffer, done);
     return done > 0 || !timedOut ? Io::done : Io::timedOut;
-}
-
-bool ControllerProcess::inputClosed() {
-    DWORD waiting = 0;
-    return handles->toController != nullptr &&
-           !PeekNamedPipe(handles->toController, nullptr, 0, nullptr, &waiting, nullptr) &&
-           GetLastError() == ERROR_BROKEN_PIPE;
 }
 
 void ControllerProcess::closeInput() {

@@ -59,6 +59,7 @@ struct LapAccumulator {
     LapFigures finish(int64_t nowMs) {
         figures.seconds = (nowMs - startMs) / 1000.0;
         figures.obstaclesHit = static_cast<int>(hit.size());
+        figures.frames = frames;
         if (frames > 0) {
             figures.rmsCrossTrack = std::sqrt(crossTrackSquares / frames);
             figures.meanSpeed = speedSum / frames;
@@ -138,7 +139,8 @@ DriveResult LabDrive::drive(const Tuning& tuning, const DriveSettings& settings)
             result.end = DriveEnd::controllerFailed;
             return;
         }
-        if (settings.recorder != nullptr && !settings.recorder->log(state, image, command))
+        if (settings.recorder != nullptr &&
+            !settings.recorder->log(state, image, command, autopilotCommand(state.view, tuning)))
             result.end = DriveEnd::recordingFailed;
     };
 

@@ -7,6 +7,7 @@
 #include "Course.h"
 #include "DriveFrame.h"
 #include "ImageFrame.h"
+#include "LabDefaults.h"
 #include "Particle.h"
 #include "Recorder.h"
 #include "Watcher.h"
@@ -17,11 +18,10 @@
 #include <vector>
 
 struct DriveSettings {
-    int laps = 1;
-    uint16_t stepMs = 20;
-    unsigned seed = 1;
-    // A lap that takes longer than this has failed: the car strays or circles.
-    int64_t lapLimitMs = 600000;
+    int laps = defaultLaps;
+    uint16_t stepMs = defaultStepMs;
+    unsigned seed = defaultSeed;
+    int64_t lapLimitMs = defaultLapLimitMs;
     bool recordTrace = false;
     // Company of the drive, each optional: who drives instead of the autopilot (started already),
     // where the steps are recorded (opened already), and who watches.
@@ -37,6 +37,7 @@ struct LapFigures {
     double worstCrossTrack = 0;
     double rmsCrossTrack = 0;
     double meanSpeed = 0;
+    int64_t frames = 0;
 };
 
 struct TraceRow {

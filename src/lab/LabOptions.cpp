@@ -2,16 +2,21 @@
 #include "LabOptions.h"
 
 #include "Car.h"
+#include "Display.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <cstdlib>
+#include <sstream>
 
 const char* const labUsage =
     "usage: roadsim-lab [courses.txt] [--heading G] [--track G] [--path G] [--threshold G]\n"
     "                   [--avoid G] [--laps N] [--step MS] [--seed S] [--csv FILE] [--map FILE]\n"
     "                   [--controller COMMAND] [--controller-timeout SECONDS] [--record DIR]\n"
-    "                   [--watch] [--watch-speed K] [--tune]\n"
+    "                   [--record-size WxH] [--watch] [--watch-speed K] [--tune] [--json FILE]\n"
+    "       roadsim-lab --board COURSE_OR_FOLDER... [--driver NAME=COMMAND]... [--seeds 1,2,3]\n"
+    "                   [--laps N] [--jobs N] [--report DIR] [tuning and controller options]\n"
     "Drives the course headlessly with the autopilot and prints the figures of every lap;\n"
     "--tune searches the tuning values on the tuning keys' 0.05 grid.\n"
     "Tuning values G are within 0 to 1 (default 0.5).\n"
@@ -21,9 +26,16 @@ const char* const labUsage =
     "                               may take 10 s more, for the controller to start)\n"
     "  --record DIR                 the frame of every step as DIR/frames/NNNNNN.png and\n"
     "                               DIR/driving_log.csv; DIR must be new or empty\n"
+    "  --record-size WxH            save the frames scaled down to W x H by area averaging,\n"
+    "                               such as 160x120 (default: the whole 800x600 frame)\n"
     "  --watch                      show the drive in a window; Escape ends it\n"
     "  --watch-speed K              watch K times faster than real time (default 1)\n"
     "  --map FILE                   a map of the drive: PNG when FILE ends in .png, else BMP\n"
+    "  --json FILE                  the laps, the end, the course and the path as JSON\n"
+    "  --board                      rank the autopilot (at the tuning values) and every\n"
+    "                               --driver on every course (a folder: its *.txt) and seed,\n"
+    "                               one drive per core at a time\n"
+    "  --report DIR                 the board's results.csv, results.json and index.html\n"
     "Exit status: 0 done, 1 course or output file unusable, 2 bad option, 3 a lap did not\n"
     "finish in time; the controller: 4 cannot start, 5 exited early, 6 sent a bad reply,\n"
     "7 too slow.\n";
@@ -50,11 +62,15 @@ bool parseInteger(const std::string& text, long low, long high, long& value) {
 
 bool parseLabOptions(const std::vector<std::string>& args, LabOptions& options,
                      std::string& error) {
-    bool courseGiven = false;
+    std::vector<std::string> courses;
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];
         if (arg == "--tune") {
             options.tune = true;
+            continue;
+        }
+        if (arg == "--board") {
+            options.board = true;
             continue;
         }
         if (arg == "--watch") {
@@ -66,12 +82,7 @@ bool parseLabOptions(const std::vector<std::string>& args, LabOptions& options,
             continue;
         }
         if (arg.rfind("--", 0) != 0) {
-            if (courseGiven) {
-                error = "more than one course file: " + arg;
-                return false;
-            }
-            options.coursePath = arg;
-            courseGiven = true;
+            courses.push_back(arg);
             continue;
         }
         if (i + 1 >= args.size()) {
@@ -119,6 +130,54 @@ bool parseLabOptions(const std::vector<std::string>& args, LabOptions& options,
             options.controller = value;
         } else if (arg == "--record") {
             options.recordFolder = value;
+        } else if (arg == "--json") {
+            options.jsonPath = value;
+        } else if (arg == "--report") {
+            options.reportFolder = value;
+        } else if (arg == "--jobs") {
+            if (!parseInteger(value, 1, 256, number)) {
+                error = "--jobs must be a whole number from 1 to 256, not " + value;
+                return false;
+            }
+            options.jobs = static_cast<int>(number);
+        } else if (arg == "--seeds") {
+            options.seeds.clear();
+            std::istringstream list(value);
+            for (std::string seed; std::getline(list, seed, ',');) {
+                if (!parseInteger(seed, 0, 4294967295L, number)) {
+                    error = "--seeds must be whole numbers separated by commas, not " + value;
+                    return false;
+                }
+                options.seeds.push_back(static_cast<unsigned>(number));
+            }
+            if (options.seeds.empty()) {
+                error = "--seeds needs at least one seed";
+                return false;
+            }
+        } else if (arg == "--driver") {
+            const size_t equals = value.find('=');
+            const std::string name = value.substr(0, equals);
+            const bool taken = name == "autopilot" ||
+                               std::any_of(options.drivers.begin(), options.drivers.end(),
+                                           [&](const BoardDriver& d) { return d.name == name; });
+            if (equals == std::string::npos || name.empty() || equals + 1 == value.size() ||
+                taken) {
+                error = "--driver must be NAME=COMMAND with a new name other than autopilot, not " +
+                        value;
+                return false;
+            }
+            options.drivers.push_back({name, value.substr(equals + 1)});
+        } else if (arg == "--record-size") {
+            const size_t by = value.find('x');
+            long width = 0, height = 0;
+            if (by == std::string::npos ||
+                !parseInteger(value.substr(0, by), 1, displayWidth, width) ||
+                !parseInteger(value.substr(by + 1), 1, displayHeight, height)) {
+                error = "--record-size must be WIDTHxHEIGHT within 800x600, not " + value;
+                return false;
+            }
+            options.recordWidth = static_cast<int>(width);
+            options.recordHeight = static_cast<int>(height);
         } else if (arg == "--controller-timeout" || arg == "--watch-speed") {
             double number = 0;
             if (!parseNumber(value, number) || number < 0.001 || number > 1e6) {
@@ -135,6 +194,29 @@ bool parseLabOptions(const std::vector<std::string>& args, LabOptions& options,
         (!options.controller.empty() || !options.recordFolder.empty() || options.watch)) {
         error = "--tune drives the autopilot only: no --controller, --record or --watch with it";
         return false;
+    }
+    if (options.board) {
+        if (courses.empty()) {
+            error = "--board needs at least one course file or folder";
+            return false;
+        }
+        if (options.tune || options.watch || !options.controller.empty() ||
+            !options.recordFolder.empty() || !options.csvPath.empty() || !options.mapPath.empty() ||
+            !options.jsonPath.empty()) {
+            error =
+                "--board drives its own drivers: no --tune, --watch, --controller, --record, "
+                "--csv, --map or --json with it";
+            return false;
+        }
+        options.boardCourses = courses;
+    } else if (!options.drivers.empty() || !options.reportFolder.empty()) {
+        error = "--driver and --report belong to --board";
+        return false;
+    } else if (courses.size() > 1) {
+        error = "more than one course file: " + courses[1];
+        return false;
+    } else if (courses.size() == 1) {
+        options.coursePath = courses.front();
     }
     return true;
 }

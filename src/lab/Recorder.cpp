@@ -4,8 +4,12 @@
 #include "Png.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
+#include <limits>
+#include <sstream>
 #include <system_error>
 #include <utility>
 
@@ -18,14 +22,22 @@ constexpr size_t maxQueued = 8;
 
 }  // namespace
 
-Recorder::Recorder(std::string folderName)
+Recorder::Recorder(std::string folderName, int frameWidth, int frameHeight)
     : folder(std::move(folderName)),
+      width(frameWidth),
+      height(frameHeight),
+      csvPath((fs::path(folder) / "driving_log.csv").string()),
       csv(),
+      csvBytes(0),
       mutex(),
       changed(),
       jobs(),
+      rows(),
+      firstRow(0),
+      nextFrame(0),
+      failedAt(std::numeric_limits<int64_t>::max()),
       busy(0),
-      failed(false),
+      failure(),
       closing(false),
       workers() {}
 
@@ -44,14 +56,16 @@ bool Recorder::open(std::string& error) {
         error = "cannot make " + folder + "/frames: " + code.message();
         return false;
     }
-    csv.open(fs::path(folder) / "driving_log.csv");
-    csv << "image,t,x,y,heading,speed,steering,waypoint,cross_track,heading_error,obstacle_sum,"
-           "steering_cmd,speed_cmd\n";
-    csv.precision(17);
+    const std::string header =
+        "image,t,x,y,heading,speed,steering,waypoint,cross_track,heading_error,obstacle_sum,"
+        "steering_cmd,speed_cmd,expert_steering,expert_speed\n";
+    csv.open(csvPath, std::ios::binary);
+    csv << header << std::flush;
     if (!csv) {
-        error = "cannot write " + folder + "/driving_log.csv";
+        error = "cannot write " + csvPath;
         return false;
     }
+    csvBytes = header.size();
     const unsigned count = std::max(1u, std::thread::hardware_concurrency());
     for (unsigned i = 0; i < count; ++i) workers.emplace_back(&Recorder::work, this);
     return true;
@@ -60,14 +74,17 @@ bool Recorder::open(std::string& error) {
 std::string Recorder::saveFrame(const SDL_Surface* screen, int step) {
     char name[32];
     std::snprintf(name, sizeof name, "frames/%06d.png", step);
+    const std::string path = (fs::path(folder) / name).string();
     SurfacePtr copy(
         SDL_ConvertSurface(const_cast<SDL_Surface*>(screen), screen->format, SDL_SWSURFACE));
     std::unique_lock<std::mutex> lock(mutex);
     changed.wait(lock, [&] { return jobs.size() < maxQueued; });
+    const int64_t sequence = nextFrame++;
+    rows.push_back({path, "", false});
     if (!copy) {
-        failed = true;
+        setFailure(path, "out of memory", sequence);
     } else {
-        jobs.push_back({std::move(copy), (fs::path(folder) / name).string()});
+        jobs.push_back({std::move(copy), path, sequence});
         changed.notify_all();
     }
     return name;
@@ -76,7 +93,7 @@ std::string Recorder::saveFrame(const SDL_Surface* screen, int step) {
 bool Recorder::flushFrames() {
     std::unique_lock<std::mutex> lock(mutex);
     changed.wait(lock, [&] { return jobs.empty() && busy == 0; });
-    return !failed;
+    return failure.empty();
 }
 
 void Recorder::work() {
@@ -86,25 +103,68 @@ void Recorder::work() {
         if (jobs.empty()) return;
         const Job job = std::move(jobs.front());
         jobs.pop_front();
-        ++busy;
         changed.notify_all();
+        // Past a failure the log ends anyway: no frame after it would be listed.
+        if (job.sequence > failedAt) continue;
+        ++busy;
         lock.unlock();
-        const bool written = writePng(job.frame.get(), job.path);
+        const bool written = writePng(job.frame.get(), job.path, width, height);
+        const std::string reason = written ? "" : std::strerror(errno);
         lock.lock();
         --busy;
-        if (!written) failed = true;
+        if (written) {
+            rows[job.sequence - firstRow].frameWritten = true;
+            writeReadyRows();
+        } else {
+            setFailure(job.path, reason, job.sequence);
+        }
         changed.notify_all();
     }
 }
 
-bool Recorder::log(const StepState& state, const std::string& image,
-                   const ControlCommand& command) {
+bool Recorder::log(const StepState& state, const std::string& image, const ControlCommand& command,
+                   const ControlCommand& expert) {
     const DriverView& view = state.view;
-    csv << image << ',' << state.seconds << ',' << view.state.x << ',' << view.state.y << ','
+    std::ostringstream row;
+    row.precision(17);
+    row << image << ',' << state.seconds << ',' << view.state.x << ',' << view.state.y << ','
         << view.state.heading << ',' << view.state.speed << ',' << view.state.steering << ','
         << view.state.waypointIndex << ',' << view.crossTrack << ',' << view.headingError << ','
-        << view.obstacleSum << ',' << command.steering << ',' << command.speed << '\n';
-    return static_cast<bool>(csv);
+        << view.obstacleSum << ',' << command.steering << ',' << command.speed << ','
+        << expert.steering << ',' << expert.speed << '\n';
+    const std::lock_guard<std::mutex> lock(mutex);
+    rows.back().text = row.str();
+    writeReadyRows();
+    return failure.empty();
+}
+
+void Recorder::writeReadyRows() {
+    while (!rows.empty() && firstRow < failedAt && rows.front().frameWritten &&
+           !rows.front().text.empty()) {
+        const std::string& text = rows.front().text;
+        if (!(csv << text << std::flush)) {
+            // A row cut short by a full disk comes off again, so the log ends with a whole row.
+            std::error_code ignored;
+            fs::resize_file(csvPath, csvBytes, ignored);
+            setFailure(csvPath, std::strerror(errno), firstRow);
+            return;
+        }
+        csvBytes += text.size();
+        rows.pop_front();
+        ++firstRow;
+    }
+}
+
+void Recorder::setFailure(const std::string& file, const std::string& reason, int64_t sequence) {
+    if (sequence < failedAt) {
+        failedAt = sequence;
+        failure = "cannot write " + file + ": " + reason;
+    }
+    // A frame cut short must not pass for a whole one.
+    if (file != csvPath) {
+        std::error_code ignored;
+        fs::remove(file, ignored);
+    }
 }
 
 bool Recorder::close() {
@@ -115,6 +175,11 @@ bool Recorder::close() {
     changed.notify_all();
     for (std::thread& worker : workers) worker.join();
     workers.clear();
-    csv.flush();
-    return !failed && static_cast<bool>(csv);
+    const std::lock_guard<std::mutex> lock(mutex);
+    writeReadyRows();
+    // Frames that the log does not list (after a failure) go: the folder holds what it lists.
+    std::error_code ignored;
+    for (const Row& row : rows) fs::remove(row.path, ignored);
+    rows.clear();
+    return failure.empty();
 }

@@ -54,7 +54,6 @@ Score scoreTuning(LabDrive& lab, const Tuning& tuning, const std::vector<unsigne
         DriveSettings settings;
         settings.stepMs = stepMs;
         settings.seed = seed;
-        settings.lapLimitMs = 300000;
         const DriveResult result = lab.drive(tuning, settings);
         if (!result.finished()) {
             score.finished = false;
@@ -65,8 +64,7 @@ Score scoreTuning(LabDrive& lab, const Tuning& tuning, const std::vector<unsigne
         score.meanLapSeconds += lap.seconds / seeds.size();
         score.meanHits += static_cast<double>(lap.obstaclesHit) / seeds.size();
         score.meanRmsCrossTrack += lap.rmsCrossTrack / seeds.size();
-        // A hit costs as much as ten seconds; a foot of RMS distance from the track one second.
-        score.value += (lap.seconds + 10.0 * lap.obstaclesHit + lap.rmsCrossTrack) / seeds.size();
+        score.value += lapScore(lap.seconds, lap.obstaclesHit, lap.rmsCrossTrack) / seeds.size();
     }
     return score;
 }

@@ -21,6 +21,12 @@ GridTuning toGrid(const Tuning& tuning);
 // The key presses that take the defaults to the grid point, such as "a x4, x x2".
 std::string keyPresses(const GridTuning& grid);
 
+// The figure of merit of a lap, lower is better: its time, with a hit costing as much as ten
+// seconds and a foot of RMS distance from the track one second.
+inline double lapScore(double seconds, double hits, double rmsCrossTrack) {
+    return seconds + 10.0 * hits + rmsCrossTrack;
+}
+
 struct Score {
     double value = 0;  // lower is better
     double meanLapSeconds = 0;

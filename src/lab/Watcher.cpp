@@ -27,7 +27,8 @@ bool Watcher::open(std::string& error) {
 bool Watcher::show(SDL_Surface* frame, int64_t simulatedMs) {
     if (!started) {
         started = true;
-        startTicks = SDL_GetTicks() - static_cast<uint32_t>(simulatedMs / speedUp);
+        // Signed and wide: a first frame late in the drive puts the start before tick 0.
+        startTicks = int64_t{SDL_GetTicks()} - static_cast<int64_t>(simulatedMs / speedUp);
     }
     const int64_t due = startTicks + static_cast<int64_t>(simulatedMs / speedUp);
     const int64_t now = SDL_GetTicks();

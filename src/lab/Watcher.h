@@ -23,5 +23,5 @@ class Watcher {
     double speedUp;
     SDL_Surface* window;  // owned by SDL
     bool started;
-    uint32_t startTicks;
+    int64_t startTicks;
 };

@@ -1,5 +1,6 @@
 // roadsim-lab: evaluates and tunes the autopilot or an external controller on a course, headlessly
 // and faster than real time, records what the driver sees and shows it in a window.
+#include "Board.h"
 #include "CourseMap.h"
 #include "LabDrive.h"
 #include "LabOptions.h"
@@ -37,9 +38,9 @@ bool writeTrace(const std::string& fileName, const std::vector<TraceRow>& trace)
 
 // Makes the recorder or the watcher an option asked for; says why on standard error when it
 // cannot open.
-template <typename Output, typename Argument>
-bool openOutput(std::optional<Output>& output, const Argument& argument) {
-    output.emplace(argument);
+template <typename Output, typename... Arguments>
+bool openOutput(std::optional<Output>& output, const Arguments&... arguments) {
+    output.emplace(arguments...);
     std::string error;
     if (output->open(error)) return true;
     std::cerr << "roadsim-lab: " << error << std::endl;
@@ -51,10 +52,12 @@ int evaluate(LabDrive& lab, const LabOptions& options) {
     settings.laps = options.laps;
     settings.stepMs = static_cast<uint16_t>(options.stepMs);
     settings.seed = options.seed;
-    settings.recordTrace = !options.csvPath.empty() || !options.mapPath.empty();
+    settings.recordTrace =
+        !options.csvPath.empty() || !options.mapPath.empty() || !options.jsonPath.empty();
     std::optional<Recorder> recorder;
     if (!options.recordFolder.empty()) {
-        if (!openOutput(recorder, options.recordFolder)) return 1;
+        if (!openOutput(recorder, options.recordFolder, options.recordWidth, options.recordHeight))
+            return 1;
         settings.recorder = &*recorder;
     }
     std::optional<Watcher> watcher;
@@ -103,8 +106,13 @@ int evaluate(LabDrive& lab, const LabOptions& options) {
         std::cerr << "roadsim-lab: cannot write " << options.mapPath << std::endl;
         return 1;
     }
-    if ((recorder && !recorder->close()) || result.end == DriveEnd::recordingFailed) {
-        std::cerr << "roadsim-lab: cannot write into " << options.recordFolder << std::endl;
+    if (!options.jsonPath.empty() && !writeDriveJson(options.jsonPath, lab.getCourse(), result)) {
+        std::cerr << "roadsim-lab: cannot write " << options.jsonPath << std::endl;
+        return 1;
+    }
+    if (recorder && !recorder->close()) {
+        std::cerr << "roadsim-lab: recording stopped at step " << recorder->loggedSteps() + 1
+                  << ": " << recorder->error() << std::endl;
         return 1;
     }
     if (result.end == DriveEnd::controllerFailed) {
@@ -165,13 +173,21 @@ int main(int argc, char** argv) {
         std::cout << labUsage;
         return 0;
     }
-    std::ifstream file(options.coursePath);
-    if (!file) {
-        std::cerr << "roadsim-lab: cannot open " << options.coursePath << std::endl;
-        return 1;
+    if (options.board) {
+        // Each drive runs this very program; argv[0] may be a bare name found on the PATH.
+        std::error_code code;
+        const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", code);
+        return runBoard(options, code ? argv[0] : self.string());
     }
     std::ostringstream text;
-    text << file.rdbuf();
+    {
+        const std::ifstream file(options.coursePath);
+        if (!file) {
+            std::cerr << "roadsim-lab: cannot open " << options.coursePath << std::endl;
+            return 1;
+        }
+        text << file.rdbuf();
+    }
     // Frames that someone sees show the sprites of the course's folder.
     const bool seen = options.watch || !options.recordFolder.empty();
     LabDrive lab(text.str(), options.coursePath,

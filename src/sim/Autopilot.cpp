@@ -103,22 +103,23 @@ double Car::headingErrorUnlocked() const {
     return bearing - h;
 }
 
-ControlCommand Car::autopilotControl(const Course& course) {
-    Lock lock(mutex);
-    if (course.getWaypoints().size() < 2) return {steering, speed};
-    if (targetSpeed > speed) {
+ControlCommand autopilotCommand(const DriverView& view, const Tuning& tuning) {
+    double speed = view.state.speed;
+    double steering = view.state.steering;
+    if (view.targetSpeed > speed) {
         speed += control::speedStep;
     } else {
         speed -= control::speedStep;
     }
 
-    const double error = headingErrorUnlocked();
-    const double crossTrack = crossTrackUnlocked(course);
     // Standing still, the obstacle term would divide by zero; with no motion there is nothing to
     // avoid.
-    const double avoidance =
-        speed == 0 ? 0 : (1 - pathWeight) * obstacleSum * avoidScale * avoidGain / speed;
-    double demand = pathWeight * (headingGain * error + trackGain * 10 * crossTrack) - avoidance;
+    const double avoidance = speed == 0 ? 0
+                                        : (1 - tuning.pathWeight) * view.obstacleSum * avoidScale *
+                                              tuning.avoidGain / speed;
+    double demand = tuning.pathWeight * (tuning.headingGain * view.headingError +
+                                         tuning.trackGain * 10 * view.crossTrack) -
+                    avoidance;
     // Terms too large to compute with (an obstacle sum near the largest double times a gain of 0,
     // waypoints at the ends of the double range) give NaN, which no clamp catches: steer straight.
     if (std::isnan(demand)) demand = 0;
@@ -133,6 +134,20 @@ ControlCommand Car::autopilotControl(const Course& course) {
         steering += control::steeringStep;
     }
     return {steering, speed};
+}
+
+ControlCommand Car::autopilotControl(const Course& course) {
+    Lock lock(mutex);
+    if (course.getWaypoints().size() < 2) return {steering, speed};
+    Tuning tuning;
+    for (const TuningSlider& slider : tuningSliders) tuning.*slider.value = this->*slider.carValue;
+    const ControlCommand command = autopilotCommand(
+        {stateUnlocked(), targetSpeed, crossTrackUnlocked(course), headingErrorUnlocked(),
+         obstacleSum},
+        tuning);
+    steering = command.steering;
+    speed = command.speed;
+    return command;
 }
 
 void Car::applyControl(const ControlCommand& command) {

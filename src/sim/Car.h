@@ -40,6 +40,10 @@ struct DriverView {
     double obstacleSum;
 };
 
+// The autopilot's choice at a step: the speed and angle it would move to from what the driver sees,
+// with those tuning values.
+ControlCommand autopilotCommand(const DriverView& view, const Tuning& tuning);
+
 // Shared by the event thread (controls, tuning, reset) and the drawing worker; every operation
 // takes the car's lock, so each sees and leaves a whole state.
 class Car {

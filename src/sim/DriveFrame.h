@@ -13,6 +13,9 @@
 #include <cstdint>
 #include <functional>
 
+// How often the driver (the autopilot, a hand, an external controller) steps.
+inline constexpr uint16_t driverStepMs = 50;
+
 class DriveClock {
   public:
     explicit DriveClock(uint16_t startTick) : last(startTick), pending(0) {}
@@ -26,12 +29,12 @@ class DriveClock {
         return dt;
     }
 
-    // Gathers dt and answers whether a driver step is due: more than 50 ms gathered, and someone
-    // driving. At most one step per frame; the rest carries over.
+    // Gathers dt and answers whether a driver step is due: more than a driver step gathered, and
+    // someone driving. At most one step per frame; the rest carries over.
     bool autopilotDue(uint16_t dt, bool autopilot) {
         pending = static_cast<uint16_t>(pending + dt);
-        if (pending > 50 && autopilot) {
-            pending -= 50;
+        if (pending > driverStepMs && autopilot) {
+            pending -= driverStepMs;
             return true;
         }
         return false;

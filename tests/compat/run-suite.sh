@@ -22,4 +22,4 @@ export LD_LIBRARY_PATH="$(dirname "$library")${LD_LIBRARY_PATH:+:$LD_LIBRARY_PAT
 # The program must really have the layer in front, or the run proves nothing.
 ldd "$build/roadsim" | grep -q "$(dirname "$library")/libSDL-1.2.so.0" ||
     { echo "run-suite.sh: the program does not load the layer" >&2; exit 1; }
-cd "$build" && ctest --output-on-failure -j "$(nproc)"
+cd "$build" && ctest --no-tests=error --output-on-failure -j "$(nproc)"

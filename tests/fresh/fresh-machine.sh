@@ -10,6 +10,7 @@ set -uo pipefail
 
 suite=${1:?usage: fresh-machine.sh SUITE}
 repo=$(cd "$(dirname "$0")/../.." && pwd)
+source "$repo/tests/support/xvfb.sh"
 cache=${ROADSIM_FRESH_CACHE:-$HOME/.cache/roadsim-fresh}
 arch=$(dpkg --print-architecture)
 work=""
@@ -165,11 +166,8 @@ bare_root() {
 #   control_screen NAME DATA COMMAND
 control_screen() {
     local name=$1 data=$root$2 command=$3
-    local display=:$((300 + RANDOM % 600))
-    Xvfb "$display" -screen 0 800x600x16 -nolisten tcp -noreset >"$logs/$name-xvfb.log" 2>&1 &
-    xvfb=$!
-    for _ in $(seq 200); do xdpyinfo -display "$display" >/dev/null 2>&1 && break; sleep 0.05; done
-    xdpyinfo -display "$display" >/dev/null 2>&1 || fail "Xvfb $display did not start"
+    local display
+    start_xvfb "$logs/$name-xvfb.log" || fail "Xvfb did not start"
     # The roots share the host's network namespace, so the program reaches the host's Xvfb
     # through its abstract socket; nothing of the display is installed or mounted in the root.
     in_root DISPLAY="$display" bash -c "$command" >"$logs/$name.log" 2>&1 &

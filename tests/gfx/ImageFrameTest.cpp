@@ -41,7 +41,7 @@ void expectOnlyPureBlueTransparent(SDL_Surface* image) {
         EXPECT_EQ(pixel565(target.get(), x, 0), expected[x % 3]) << x;
 }
 
-// Narrow sprites and wide ones (the gauge) take different blits; both must key the same.
+// Keyed, never run-length encoded: after a blit the surface keeps its flags and its pixels.
 TEST(LoadImage, PureBlueIsTransparentIn24BitAnd8BitBitmapsNarrowOrWide) {
     const struct {
         void (*write)(const std::string&, int);
@@ -57,6 +57,8 @@ TEST(LoadImage, PureBlueIsTransparentIn24BitAnd8BitBitmapsNarrowOrWide) {
         ASSERT_TRUE(image) << c.bitsPerPixel;
         EXPECT_EQ(image->format->BitsPerPixel, c.bitsPerPixel);
         expectOnlyPureBlueTransparent(image.get());
+        EXPECT_EQ(image->flags & (SDL_SRCCOLORKEY | SDL_RLEACCEL), Uint32{SDL_SRCCOLORKEY});
+        EXPECT_NE(image->pixels, nullptr);
     }
 }
 

@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include <sys/wait.h>
+#include <unistd.h>
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
@@ -110,6 +111,8 @@ TEST(LabOptions, RejectsBadValuesWithAMessageNamingThem) {
         {{"--laps", "99999999999999999999"}, "--laps"},
         {{"--controller-timeout", "0"}, "--controller-timeout"},
         {{"--watch-speed", "fast"}, "--watch-speed"},
+        {{"--record-size", "800x601"}, "--record-size"},
+        {{"--record-size", "160"}, "--record-size"},
         {{"--tune", "--controller", "x"}, "--tune"}};
     for (const auto& [args, named] : bad) {
         LabOptions options;
@@ -133,6 +136,17 @@ TEST(LabDrive, MalformedCourseIsRefusedWithTheReadersMessage) {
     EXPECT_FALSE(lab.valid());
 }
 
+// The same frames, bit for bit.
+void expectSameTrace(const DriveResult& a, const DriveResult& b) {
+    ASSERT_EQ(a.trace.size(), b.trace.size());
+    for (size_t i = 0; i < a.trace.size(); ++i) {
+        ASSERT_EQ(a.trace[i].x, b.trace[i].x) << "frame " << i;
+        ASSERT_EQ(a.trace[i].y, b.trace[i].y) << "frame " << i;
+        ASSERT_EQ(a.trace[i].steering, b.trace[i].steering) << "frame " << i;
+        ASSERT_EQ(a.trace[i].speed, b.trace[i].speed) << "frame " << i;
+    }
+}
+
 TEST(LabDrive, SameSeedAndTuningGiveTheSameFiguresBitForBit) {
     LabDrive lab(loopCourse, "loop");
     ASSERT_TRUE(lab.valid());
@@ -145,12 +159,7 @@ TEST(LabDrive, SameSeedAndTuningGiveTheSameFiguresBitForBit) {
     const DriveResult second = lab.drive(Tuning(), settings);
     ASSERT_TRUE(first.finished());
     ASSERT_EQ(first.laps.size(), 2u);
-    ASSERT_EQ(first.trace.size(), second.trace.size());
-    for (size_t i = 0; i < first.trace.size(); ++i) {
-        ASSERT_EQ(first.trace[i].x, second.trace[i].x) << "frame " << i;
-        ASSERT_EQ(first.trace[i].y, second.trace[i].y) << "frame " << i;
-        ASSERT_EQ(first.trace[i].steering, second.trace[i].steering) << "frame " << i;
-    }
+    expectSameTrace(first, second);
     for (size_t lap = 0; lap < 2; ++lap) {
         EXPECT_EQ(first.laps[lap].seconds, second.laps[lap].seconds);
         EXPECT_EQ(first.laps[lap].obstaclesHit, second.laps[lap].obstaclesHit);
@@ -389,6 +398,18 @@ TEST(Controller, EveryFailureEndsWithItsOwnStatusAndFilesCompleteUpToThatStep) {
     std::ofstream("exits.sh") << twoReplies;
     std::ofstream("garbage.sh") << twoReplies << "read state\necho 'steering=0 speed=5'\n";
     std::ofstream("slow.sh") << twoReplies << "read state\nsleep 30\n";
+    std::ofstream("flood.sh") << twoReplies << "read state\nyes x | tr -d '\\n'\n";
+    std::ofstream("deaf.sh") << "read course\nread state\necho '{\"steering\": 0, \"speed\": 5}'\n"
+                                "read state\nexec 0<&-\necho '{\"steering\": 0, \"speed\": 5}'\n"
+                                "sleep 30\n";
+    std::ofstream("killed.sh") << twoReplies << "read state\nkill -9 $$\n";
+    std::ofstream("half.sh") << twoReplies << "read state\nprintf '{\"steering\": 0, \"sp'\n";
+    // It leaves a child of its own behind when the drive ends.
+    std::ofstream("stays.sh") << "sleep 300 &\necho $! >child.pid\nexec /usr/bin/env python3 "
+                              << examples << "autopilot.py\n";
+    // So many obstacles that the course message overflows the pipe.
+    std::ofstream("crowded.txt") << "1 crowded 3\n0 0 0 20\n1 0 200 20\n2 10 -30 15\n"
+                                 << "1\n5000 0.1 100 100 400 400\n";
     fs::create_directory("full");
     std::ofstream("full/keep.txt") << "mine";
     struct Case {
@@ -396,6 +417,7 @@ TEST(Controller, EveryFailureEndsWithItsOwnStatusAndFilesCompleteUpToThatStep) {
         int status;
         std::string said;
         int rows;  // in the log; -1: no log at all
+        std::string course = "loop.txt";
     };
     const Case cases[] = {
         {"--controller ./no-such-controller --record rec", 4, "could not run it", 0},
@@ -404,11 +426,23 @@ TEST(Controller, EveryFailureEndsWithItsOwnStatusAndFilesCompleteUpToThatStep) {
         {"--controller 'sh slow.sh' --controller-timeout 0.3 --record rec", 7,
          "at step 3: no reply within 300 ms", 2},
         {"--record full", 1, "refusing to record into full: it is not empty", -1},
+        {"--controller 'sh flood.sh' --controller-timeout 5 --record rec", 6,
+         "at step 3: a reply line longer than 1048576 bytes, beginning: xxx", 2},
+        {"--controller 'sh deaf.sh' --controller-timeout 5 --record rec", 5,
+         "at step 3: it closed its input", 2},
+        {"--controller 'sh killed.sh' --record rec", 5, "at step 3: it was ended by signal 9", 2},
+        {"--controller 'sh half.sh' --record rec", 5,
+         "at step 3: it exited with status 0 after sending: {\"steering\": 0, \"sp", 2},
+        {"--controller 'sleep 30' --controller-timeout 0.3 --record rec", 7,
+         "before the first step: it did not read its input within 300 ms", 0, "crowded.txt"},
+        {"--controller 'ls /proc/self/fd >fds.txt; sh exits.sh' --record rec", 5,
+         "at step 3: it exited with status 0", 2},
+        {"--controller 'sh stays.sh'", 0, "", -1},
     };
     for (const Case& c : cases) {
         for (const char* output : {"rec", "trace.csv", "map.png"}) fs::remove_all(output);
-        const int status =
-            runLab("loop.txt --csv trace.csv --map map.png " + c.arguments + " >out.txt 2>err.txt");
+        const int status = runLab(c.course + " --csv trace.csv --map map.png " + c.arguments +
+                                  " >out.txt 2>err.txt");
         const std::string said = readFile("err.txt");
         EXPECT_EQ(status, c.status) << c.arguments << ": " << said;
         EXPECT_NE(said.find(c.said), std::string::npos) << said;
@@ -424,61 +458,199 @@ TEST(Controller, EveryFailureEndsWithItsOwnStatusAndFilesCompleteUpToThatStep) {
         EXPECT_EQ(readFile("map.png").compare(0, 8, "\x89PNG\r\n\x1a\n"), 0) << "the map as PNG";
     }
     EXPECT_EQ(readFile("full/keep.txt"), "mine");
+    // ls itself holds one more: its listing of the folder.
+    EXPECT_EQ(readFile("fds.txt"), "0\n1\n2\n3\n") << "only the standard streams go along";
+    const std::string child =
+        "/proc/" + readFile("child.pid").substr(0, readFile("child.pid").size() - 1);
+    EXPECT_TRUE(!fs::exists(child) || readFile(child + "/stat").find(") Z ") != std::string::npos)
+        << "the controller's own child outlived the drive";
 }
 
 TEST(Recording, EveryStepGivesTheGamesFrameAsPngAndALogRowEqualToTheTrace) {
-    const ScratchDirectory scratch;
     LabDrive lab(loopCourse, "loop", ROADSIM_DATA_DIR);
-    Recorder recorder("rec");
-    std::string error;
-    ASSERT_TRUE(recorder.open(error)) << error;
     DriveSettings settings;
     settings.recordTrace = true;
     settings.lapLimitMs = 3000;
-    settings.recorder = &recorder;
-    const DriveResult result = lab.drive(Tuning(), settings);
-    ASSERT_TRUE(recorder.close());
+    const DriveResult unrecorded = lab.drive(Tuning(), settings);
+    // The whole frame, and one averaged down to the size a model learns from.
+    for (const auto& [width, height] : {std::pair{800, 600}, std::pair{160, 120}}) {
+        const ScratchDirectory scratch;
+        Recorder recorder("rec", width, height);
+        std::string error;
+        ASSERT_TRUE(recorder.open(error)) << error;
+        settings.recorder = &recorder;
+        const DriveResult result = lab.drive(Tuning(), settings);
+        ASSERT_TRUE(recorder.close());
+        expectSameTrace(result, unrecorded);
 
-    const std::vector<std::string> rows = splitLines(readFile("rec/driving_log.csv"));
-    ASSERT_EQ(rows.front(),
-              "image,t,x,y,heading,speed,steering,waypoint,cross_track,heading_error,"
-              "obstacle_sum,steering_cmd,speed_cmd");
-    // A step every 50 ms on average, the first after 60 ms.
-    ASSERT_EQ(rows.size() - 1, 59u);
-    size_t frame = 0;
-    for (size_t i = 1; i < rows.size(); ++i) {
-        std::istringstream row(rows[i]);
-        std::string image;
-        std::getline(row, image, ',');
-        char comma;
-        double t, x, y, heading, speed, steering, waypoint, crossTrack, error, sum, steeringCmd,
-            speedCmd;
-        row >> t >> comma >> x >> comma >> y >> comma >> heading >> comma >> speed >> comma >>
-            steering >> comma >> waypoint >> comma >> crossTrack >> comma >> error >> comma >>
-            sum >> comma >> steeringCmd >> comma >> speedCmd;
-        ASSERT_TRUE(row) << rows[i];
-        char expected[32];
-        std::snprintf(expected, sizeof expected, "frames/%06zu.png", i);
-        EXPECT_EQ(image, expected);
-        while (result.trace[frame].seconds < t) ++frame;
-        const TraceRow& traced = result.trace[frame];
-        EXPECT_EQ(x, traced.x) << rows[i];
-        EXPECT_EQ(heading, traced.heading) << rows[i];
-        EXPECT_EQ(steeringCmd, traced.steering) << "the autopilot's choice is the frame's steering";
-        EXPECT_EQ(speedCmd, traced.speed);
+        const std::vector<std::string> rows = splitLines(readFile("rec/driving_log.csv"));
+        ASSERT_EQ(rows.front(),
+                  "image,t,x,y,heading,speed,steering,waypoint,cross_track,heading_error,"
+                  "obstacle_sum,steering_cmd,speed_cmd,expert_steering,expert_speed");
+        // A step every 50 ms on average, the first after 60 ms.
+        ASSERT_EQ(rows.size() - 1, 59u);
+        size_t frame = 0;
+        for (size_t i = 1; i < rows.size(); ++i) {
+            std::istringstream row(rows[i]);
+            std::string image;
+            std::getline(row, image, ',');
+            char comma;
+            double t, x, y, heading, speed, steering, waypoint, crossTrack, error, sum, steeringCmd,
+                speedCmd, expertSteering, expertSpeed;
+            row >> t >> comma >> x >> comma >> y >> comma >> heading >> comma >> speed >> comma >>
+                steering >> comma >> waypoint >> comma >> crossTrack >> comma >> error >> comma >>
+                sum >> comma >> steeringCmd >> comma >> speedCmd >> comma >> expertSteering >>
+                comma >> expertSpeed;
+            ASSERT_TRUE(row) << rows[i];
+            char expected[32];
+            std::snprintf(expected, sizeof expected, "frames/%06zu.png", i);
+            EXPECT_EQ(image, expected);
+            while (result.trace[frame].seconds < t) ++frame;
+            const TraceRow& traced = result.trace[frame];
+            EXPECT_EQ(x, traced.x) << rows[i];
+            EXPECT_EQ(heading, traced.heading) << rows[i];
+            EXPECT_EQ(steeringCmd, traced.steering)
+                << "the autopilot's choice is the frame's steering";
+            EXPECT_EQ(speedCmd, traced.speed);
+            EXPECT_EQ(expertSteering, steeringCmd) << "the autopilot drives: it is the expert";
+            EXPECT_EQ(expertSpeed, speedCmd);
+        }
+        // The size, 8 bits per channel, RGB: the header of every frame.
+        const unsigned char header[] = {0x89,
+                                        'P',
+                                        'N',
+                                        'G',
+                                        '\r',
+                                        '\n',
+                                        0x1a,
+                                        '\n',
+                                        0,
+                                        0,
+                                        0,
+                                        13,
+                                        'I',
+                                        'H',
+                                        'D',
+                                        'R',
+                                        0,
+                                        0,
+                                        static_cast<unsigned char>(width >> 8),
+                                        static_cast<unsigned char>(width),
+                                        0,
+                                        0,
+                                        static_cast<unsigned char>(height >> 8),
+                                        static_cast<unsigned char>(height),
+                                        8,
+                                        2};
+        std::vector<fs::path> frames;
+        for (const auto& entry : fs::directory_iterator("rec/frames"))
+            frames.push_back(entry.path());
+        EXPECT_EQ(frames.size(), rows.size() - 1);
+        for (const fs::path& path : frames) {
+            const std::string bytes = readFile(path.string());
+            ASSERT_GE(bytes.size(), sizeof header);
+            EXPECT_EQ(std::memcmp(bytes.data(), header, sizeof header), 0) << path;
+        }
     }
-    // 800 x 600, 8 bits per channel, RGB: the header of every frame.
-    const unsigned char header[] = {0x89, 'P',  'N', 'G', '\r', '\n', 0x1a, '\n', 0,
-                                    0,    0,    13,  'I', 'H',  'D',  'R',  0,    0,
-                                    0x03, 0x20, 0,   0,   0x02, 0x58, 8,    2};
-    std::vector<fs::path> frames;
-    for (const auto& entry : fs::directory_iterator("rec/frames")) frames.push_back(entry.path());
-    EXPECT_EQ(frames.size(), rows.size() - 1);
-    for (const fs::path& path : frames) {
-        const std::string bytes = readFile(path.string());
-        ASSERT_GE(bytes.size(), sizeof header);
-        EXPECT_EQ(std::memcmp(bytes.data(), header, sizeof header), 0) << path;
+}
+
+TEST(Recording, DiskFullStopsAtThatStepWithTheLogListingOnlyWholeFrames) {
+    const ScratchDirectory scratch;
+    std::ofstream("loop.txt") << loopCourse;
+    fs::create_directory("rec");
+    // A file system of 3 MB of its own, in a mount namespace of the lab's own: some frames fit.
+    const std::string namespaceFlags = geteuid() == 0 ? "-m" : "-rm";
+    const int status =
+        std::system(("unshare " + namespaceFlags +
+                     " sh -c 'mount -t tmpfs -o size=3m tmpfs rec || exit 99; " + ROADSIM_LAB +
+                     " loop.txt --record rec 2>err.txt; s=$?; cp -r rec kept; "
+                     "exit $s'")
+                        .c_str());
+    if (WEXITSTATUS(status) == 99) GTEST_SKIP() << "no tmpfs can be mounted here";
+    EXPECT_EQ(WEXITSTATUS(status), 1);
+    const std::vector<std::string> rows = splitLines(readFile("kept/driving_log.csv"));
+    ASSERT_GT(rows.size(), 2u) << "a few frames fit";
+    const std::string said = readFile("err.txt");
+    EXPECT_NE(said.find("recording stopped at step " + std::to_string(rows.size()) +
+                        ": cannot write rec/frames/"),
+              std::string::npos)
+        << said;
+    EXPECT_NE(said.find("No space left on device"), std::string::npos) << said;
+    size_t frames = 0;
+    for (const auto& entry : fs::directory_iterator("kept/frames")) {
+        ++frames;
+        const std::string png = readFile(entry.path().string());
+        EXPECT_EQ(png.substr(png.size() - 8, 4), "IEND") << entry.path() << " is cut short";
     }
+    EXPECT_EQ(frames, rows.size() - 1) << "the log lists exactly the frames on disk";
+}
+
+TEST(Board, RanksDriversWithTheFiguresOfSingleDrivesWhateverTheWorkersAndRendersItsPage) {
+    const ScratchDirectory scratch;
+    fs::create_directory("courses");
+    std::ofstream("courses/loop.txt") << loopCourse;
+    std::ofstream("courses/meadow.txt") << shippedCourse;
+    std::ofstream("exits.sh")
+        << "read course\nread state\necho '{\"steering\": 0, \"speed\": 5}'\n";
+    const std::string board = "--board courses --driver quitter='sh exits.sh' --seeds 1,2 ";
+    ASSERT_EQ(runLab(board + "--jobs 2 --report rep >out.txt"), 0) << readFile("out.txt");
+    ASSERT_EQ(runLab(board + "--jobs 1 --report one >/dev/null"), 0);
+    const std::string results = readFile("rep/results.csv");
+    EXPECT_EQ(results, readFile("one/results.csv")) << "the figures depend on the workers";
+
+    // A driver that fails everywhere ranks last and the rest drives on.
+    const std::vector<std::string> rows = splitLines(results);
+    ASSERT_EQ(rows.size(), 9u) << results;
+    EXPECT_EQ(rows[0],
+              "driver,course,seed,laps,mean_lap_s,worst_cross_track_ft,rms_cross_track_ft,hits,"
+              "failure");
+    EXPECT_EQ(rows[6], "quitter,octagon,2,0,,0,0,0,controller exited");
+    EXPECT_NE(readFile("out.txt").find("2    quitter"), std::string::npos) << readFile("out.txt");
+    LabDrive lab(loopCourse, "loop");
+    DriveSettings settings;
+    settings.seed = 2;
+    const LapFigures lap = lab.drive(Tuning(), settings).laps.at(0);
+    std::ostringstream single;
+    single.precision(17);
+    single << "autopilot,octagon,2,1," << lap.seconds << ',' << lap.worstCrossTrack << ','
+           << lap.rmsCrossTrack << ',' << lap.obstaclesHit << ',';
+    EXPECT_EQ(rows[2], single.str());
+
+    // The page in a real browser: the ranking's header and a map for each course, with a path.
+    const std::string shot = (fs::current_path() / "page.png").string();
+    ASSERT_EQ(std::system(("chromium --headless --no-sandbox --disable-gpu --no-first-run "
+                           "--disable-background-networking --disable-component-update "
+                           "--disable-sync --user-data-dir=profile --window-size=1300,1200 "
+                           "--screenshot=" +
+                           shot + " file://" + (fs::current_path() / "rep/index.html").string() +
+                           " >/dev/null 2>&1 && convert page.png page.bmp")
+                              .c_str()),
+              0);
+    const SurfacePtr page(SDL_LoadBMP("page.bmp"));
+    ASSERT_TRUE(page);
+    const auto rgb = [&](int x, int y) {
+        Uint8 r, g, b;
+        const Uint8* p = static_cast<const Uint8*>(page->pixels) + y * page->pitch +
+                         x * page->format->BytesPerPixel;
+        Uint32 value = 0;
+        std::memcpy(&value, p, page->format->BytesPerPixel);
+        SDL_GetRGB(value, page->format, &r, &g, &b);
+        return (r << 16) | (g << 8) | b;
+    };
+    int header = 0, maps = 0, path = 0;
+    constexpr int mapBackground = 0xeef3e2;
+    for (int y = 1; y < page->h; ++y)
+        for (int x = 1; x < page->w; ++x) {
+            const int colour = rgb(x, y);
+            header += colour == 0x2a4d69;
+            // A map's top-left corner, on the white page.
+            maps +=
+                colour == mapBackground && rgb(x - 1, y) == 0xffffff && rgb(x, y - 1) == 0xffffff;
+            path += (colour >> 16) > 170 && ((colour >> 8) & 0xff) < 110 && (colour & 0xff) < 110;
+        }
+    EXPECT_GT(header, 1000) << "no ranking table";
+    EXPECT_EQ(maps, 2) << "a map for each course";
+    EXPECT_GT(path, 300) << "the autopilot's red paths";
 }
 
 TEST(Tuner, GridTuningIsWhatTheKeysReach) {

@@ -7,6 +7,7 @@ set -euo pipefail
 build=$(cd "${1:-build}" && pwd)
 short=${2:-}
 root=$(cd "$(dirname "$0")/../.." && pwd)
+source "$root/tests/support/xvfb.sh"
 if [ -n "$short" ]; then cycles=30 keys=1000 starts=8; else cycles=200 keys=10000 starts=50; fi
 # The sanitizer builds run slower: their waits stretch as the end-to-end tests' do.
 sanitizer=$(ldd "$build/roadsim" | grep -o 'lib[at]san' | head -1 || true)
@@ -25,11 +26,7 @@ fail() {
     failures=$((failures + 1))
 }
 
-display=:$((300 + RANDOM % 600))
-# No reset when the last client leaves: a new client would be hung up on while the server resets.
-Xvfb "$display" -screen 0 800x600x16 -nolisten tcp -noreset >/dev/null 2>&1 &
-xvfb=$!
-for _ in $(seq 200); do xdpyinfo -display "$display" >/dev/null 2>&1 && break; sleep 0.05; done
+start_xvfb /dev/null || { echo "FAIL: Xvfb did not start"; exit 1; }
 export DISPLAY=$display SDL_AUDIODRIVER=disk
 export ASAN_OPTIONS="detect_leaks=0:log_path=$work/asan" UBSAN_OPTIONS="print_stacktrace=1:log_path=$work/ubsan"
 export TSAN_OPTIONS="suppressions=$root/tests/e2e/tsan.supp:log_path=$work/tsan"

@@ -1,0 +1,14 @@
+// The lab's defaults, shared by its command line and by the drives it makes in code.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+inline constexpr int defaultLaps = 1;
+// The game's frame at fifty frames a second.
+inline constexpr uint16_t defaultStepMs = 20;
+inline constexpr unsigned defaultSeed = 1;
+// A lap that takes longer has failed: the car strays or circles.
+inline constexpr int64_t defaultLapLimitMs = 600000;
+inline constexpr double defaultControllerTimeoutSeconds = 1;
+inline const std::vector<unsigned> defaultBoardSeeds = {1, 2, 3};

@@ -2,12 +2,10 @@
 // random numbers are the process's own), gathering their figures and writing the report.
 #include "Board.h"
 
+#include "Shell.h"
 #include "Tuner.h"
 
 #include <nlohmann/json.hpp>
-
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
@@ -32,12 +30,6 @@ namespace {
 constexpr size_t pathStride = 10;
 const char* const palette[] = {"#d62728", "#1f77b4", "#2ca02c", "#9467bd",
                                "#ff7f0e", "#8c564b", "#e377c2", "#17becf"};
-
-std::string quoted(const std::string& argument) {
-    std::string out = "'";
-    for (const char c : argument) out += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return out + "'";
-}
 
 std::string number(double value) {
     std::ostringstream out;
@@ -139,16 +131,17 @@ struct Standing {
 std::vector<fs::path> courseFiles(const std::vector<std::string>& named, std::string& error) {
     std::vector<fs::path> files;
     for (const std::string& name : named) {
+        const fs::path path = fs::u8path(name);
         std::error_code code;
-        if (fs::is_directory(name, code)) {
+        if (fs::is_directory(path, code)) {
             std::vector<fs::path> inside;
-            for (const auto& entry : fs::directory_iterator(name, code))
+            for (const auto& entry : fs::directory_iterator(path, code))
                 if (entry.path().extension() == ".txt") inside.push_back(entry.path());
             std::sort(inside.begin(), inside.end());
             if (inside.empty()) error = "no course (*.txt) in " + name;
             files.insert(files.end(), inside.begin(), inside.end());
-        } else if (fs::is_regular_file(name, code)) {
-            files.emplace_back(name);
+        } else if (fs::is_regular_file(path, code)) {
+            files.push_back(path);
         } else {
             error = "cannot open " + name;
         }
@@ -161,17 +154,17 @@ std::vector<fs::path> courseFiles(const std::vector<std::string>& named, std::st
 std::string driveCommand(const std::string& self, const LabOptions& options,
                          const BoardDriver& driver, const fs::path& course, unsigned seed,
                          const fs::path& out) {
-    std::string command = quoted(self) + " " + quoted(course.string()) + " --seed " +
+    std::string command = shellQuoted(self) + " " + shellQuoted(course.u8string()) + " --seed " +
                           std::to_string(seed) + " --laps " + std::to_string(options.laps) +
                           " --step " + std::to_string(options.stepMs);
     for (const TuningSlider& slider : tuningSliders)
         command += std::string(" ") + slider.option + " " + number(options.tuning.*slider.value);
     if (!driver.command.empty())
-        command += " --controller " + quoted(driver.command) + " --controller-timeout " +
+        command += " --controller " + shellQuoted(driver.command) + " --controller-timeout " +
                    number(options.controllerTimeout);
-    const std::string base = out.string();
-    return command + " --json " + quoted(base + ".json") + " >" + quoted(base + ".out") + " 2>" +
-           quoted(base + ".err");
+    const std::string base = out.u8string();
+    return command + " --json " + shellQuoted(base + ".json") + " >" + shellQuoted(base + ".out") +
+           " 2>" + shellQuoted(base + ".err");
 }
 
 std::string lastLine(const fs::path& file) {
@@ -191,9 +184,9 @@ void runDrives(std::vector<Drive>& drives, const std::vector<std::string>& comma
     size_t done = 0;
     const auto worker = [&] {
         for (size_t i = next++; i < drives.size(); i = next++) {
-            const int status = std::system(commands[i].c_str());
+            const int status = runInShell(commands[i]);
             Drive& drive = drives[i];
-            drive.failure = failureOf(WIFEXITED(status) ? WEXITSTATUS(status) : 128);
+            drive.failure = failureOf(status);
             const fs::path base = work / std::to_string(i);
             std::ifstream in(base.string() + ".json");
             drive.figures = Json::parse(in, nullptr, false);
@@ -207,7 +200,7 @@ void runDrives(std::vector<Drive>& drives, const std::vector<std::string>& comma
     };
     std::vector<std::thread> workers;
     for (int i = 0; i < jobs; ++i) workers.emplace_back(worker);
-    if (isatty(STDERR_FILENO)) {
+    if (errorsOnTerminal()) {
         const auto started = std::chrono::steady_clock::now();
         std::unique_lock<std::mutex> lock(mutex);
         while (done < drives.size()) {
@@ -342,12 +335,13 @@ int runBoard(const LabOptions& options, const std::string& self) {
     }
     std::error_code code;
     if (!options.reportFolder.empty()) {
-        if (fs::exists(options.reportFolder, code) && !fs::is_empty(options.reportFolder, code)) {
+        const fs::path report = fs::u8path(options.reportFolder);
+        if (fs::exists(report, code) && !fs::is_empty(report, code)) {
             std::cerr << "roadsim-lab: refusing to write the report into " << options.reportFolder
                       << ": it is not empty" << std::endl;
             return 1;
         }
-        fs::create_directories(options.reportFolder, code);
+        fs::create_directories(report, code);
         if (code) {
             std::cerr << "roadsim-lab: cannot make " << options.reportFolder << ": "
                       << code.message() << std::endl;
@@ -358,7 +352,7 @@ int runBoard(const LabOptions& options, const std::string& self) {
     drivers.insert(drivers.end(), options.drivers.begin(), options.drivers.end());
 
     const fs::path work =
-        fs::temp_directory_path(code) / ("roadsim-board-" + std::to_string(getpid()));
+        fs::temp_directory_path(code) / ("roadsim-board-" + std::to_string(processId()));
     fs::create_directories(work, code);
     if (code) {
         std::cerr << "roadsim-lab: cannot make " << work.string() << std::endl;
@@ -502,7 +496,7 @@ int runBoard(const LabOptions& options, const std::string& self) {
         " courses, seeds " + seeds + ", " + std::to_string(options.laps) +
         " laps a drive; maps show the first seed's paths, circles where a collision began.</p>" +
         table + "<h2>Courses</h2><div class=\"courses\">" + maps + "</div></body></html>\n";
-    const fs::path folder(options.reportFolder);
+    const fs::path folder = fs::u8path(options.reportFolder);
     std::ofstream csvFile(folder / "results.csv"), jsonFile(folder / "results.json"),
         htmlFile(folder / "index.html");
     csvFile << csv.str();

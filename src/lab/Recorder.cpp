@@ -26,7 +26,7 @@ Recorder::Recorder(std::string folderName, int frameWidth, int frameHeight)
     : folder(std::move(folderName)),
       width(frameWidth),
       height(frameHeight),
-      csvPath((fs::path(folder) / "driving_log.csv").string()),
+      csvPath((fs::u8path(folder) / "driving_log.csv").u8string()),
       csv(),
       csvBytes(0),
       mutex(),
@@ -47,11 +47,11 @@ Recorder::~Recorder() {
 
 bool Recorder::open(std::string& error) {
     std::error_code code;
-    if (fs::exists(folder, code) && !fs::is_empty(folder, code)) {
+    if (fs::exists(fs::u8path(folder), code) && !fs::is_empty(fs::u8path(folder), code)) {
         error = "refusing to record into " + folder + ": it is not empty";
         return false;
     }
-    fs::create_directories(fs::path(folder) / "frames", code);
+    fs::create_directories(fs::u8path(folder) / "frames", code);
     if (code) {
         error = "cannot make " + folder + "/frames: " + code.message();
         return false;
@@ -74,7 +74,7 @@ bool Recorder::open(std::string& error) {
 std::string Recorder::saveFrame(const SDL_Surface* screen, int step) {
     char name[32];
     std::snprintf(name, sizeof name, "frames/%06d.png", step);
-    const std::string path = (fs::path(folder) / name).string();
+    const std::string path = (fs::u8path(folder) / name).u8string();
     SurfacePtr copy(
         SDL_ConvertSurface(const_cast<SDL_Surface*>(screen), screen->format, SDL_SWSURFACE));
     std::unique_lock<std::mutex> lock(mutex);
@@ -145,7 +145,7 @@ void Recorder::writeReadyRows() {
         if (!(csv << text << std::flush)) {
             // A row cut short by a full disk comes off again, so the log ends with a whole row.
             std::error_code ignored;
-            fs::resize_file(csvPath, csvBytes, ignored);
+            fs::resize_file(fs::u8path(csvPath), csvBytes, ignored);
             setFailure(csvPath, std::strerror(errno), firstRow);
             return;
         }
@@ -163,7 +163,7 @@ void Recorder::setFailure(const std::string& file, const std::string& reason, in
     // A frame cut short must not pass for a whole one.
     if (file != csvPath) {
         std::error_code ignored;
-        fs::remove(file, ignored);
+        fs::remove(fs::u8path(file), ignored);
     }
 }
 
@@ -179,7 +179,7 @@ bool Recorder::close() {
     writeReadyRows();
     // Frames that the log does not list (after a failure) go: the folder holds what it lists.
     std::error_code ignored;
-    for (const Row& row : rows) fs::remove(row.path, ignored);
+    for (const Row& row : rows) fs::remove(fs::u8path(row.path), ignored);
     rows.clear();
     return failure.empty();
 }

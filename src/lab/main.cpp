@@ -4,6 +4,7 @@
 #include "CourseMap.h"
 #include "LabDrive.h"
 #include "LabOptions.h"
+#include "Shell.h"
 #include "Tuner.h"
 
 #include <chrono>
@@ -174,10 +175,8 @@ int main(int argc, char** argv) {
         return 0;
     }
     if (options.board) {
-        // Each drive runs this very program; argv[0] may be a bare name found on the PATH.
-        std::error_code code;
-        const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", code);
-        return runBoard(options, code ? argv[0] : self.string());
+        // Each drive runs this very program.
+        return runBoard(options, thisProgram(argv[0]));
     }
     std::ostringstream text;
     {

@@ -20,7 +20,7 @@ const char* const labUsage =
     "Drives the course headlessly with the autopilot and prints the figures of every lap;\n"
     "--tune searches the tuning values on the tuning keys' 0.05 grid.\n"
     "Tuning values G are within 0 to 1 (default 0.5).\n"
-    "  --controller COMMAND         let COMMAND (run by /bin/sh) drive: JSON Lines on its\n"
+    "  --controller COMMAND         let COMMAND (run by the shell) drive: JSON Lines on its\n"
     "                               standard input and output, a reply every 50 ms step\n"
     "  --controller-timeout SECONDS the longest wait for a reply (default 1; the first reply\n"
     "                               may take 10 s more, for the controller to start)\n"
@@ -50,11 +50,12 @@ bool parseNumber(const std::string& text, double& value) {
     return errno == 0 && *end == '\0' && std::isfinite(value);
 }
 
-bool parseInteger(const std::string& text, long low, long high, long& value) {
+// 64 bits wide everywhere: a seed's range does not fit Windows' long.
+bool parseInteger(const std::string& text, long long low, long long high, long long& value) {
     if (text.empty()) return false;
     char* end = nullptr;
     errno = 0;
-    value = std::strtol(text.c_str(), &end, 10);
+    value = std::strtoll(text.c_str(), &end, 10);
     return errno == 0 && *end == '\0' && value >= low && value <= high;
 }
 
@@ -102,7 +103,7 @@ bool parseLabOptions(const std::vector<std::string>& args, LabOptions& options,
             options.tuning.*slider.value = number;
         }
         if (known) continue;
-        long number = 0;
+        long long number = 0;
         if (arg == "--laps") {
             if (!parseInteger(value, 1, 1000, number)) {
                 error = "--laps must be a whole number from 1 to 1000, not " + value;
@@ -117,7 +118,7 @@ bool parseLabOptions(const std::vector<std::string>& args, LabOptions& options,
             }
             options.stepMs = static_cast<int>(number);
         } else if (arg == "--seed") {
-            if (!parseInteger(value, 0, 4294967295L, number)) {
+            if (!parseInteger(value, 0, 4294967295LL, number)) {
                 error = "--seed must be a whole number from 0 to 4294967295, not " + value;
                 return false;
             }
@@ -144,7 +145,7 @@ bool parseLabOptions(const std::vector<std::string>& args, LabOptions& options,
             options.seeds.clear();
             std::istringstream list(value);
             for (std::string seed; std::getline(list, seed, ',');) {
-                if (!parseInteger(seed, 0, 4294967295L, number)) {
+                if (!parseInteger(seed, 0, 4294967295LL, number)) {
                     error = "--seeds must be whole numbers separated by commas, not " + value;
                     return false;
                 }
@@ -169,7 +170,7 @@ bool parseLabOptions(const std::vector<std::string>& args, LabOptions& options,
             options.drivers.push_back({name, value.substr(equals + 1)});
         } else if (arg == "--record-size") {
             const size_t by = value.find('x');
-            long width = 0, height = 0;
+            long long width = 0, height = 0;
             if (by == std::string::npos ||
                 !parseInteger(value.substr(0, by), 1, displayWidth, width) ||
                 !parseInteger(value.substr(by + 1), 1, displayHeight, height)) {

@@ -114,6 +114,8 @@ lab() { (cd "$app" && wine roadsim-lab.exe "$@" 2>>"$work/lab.err" | tr -d '\r' 
 linux_lab() { (cd "$root/data" && "$linux/roadsim-lab" "$@" | grep -v '^simulated'); }
 check "the lab's figures equal Linux's" \
     diff <(lab courses.txt --laps 3 --csv w.csv) <(linux_lab courses.txt --laps 3 --csv "$work/l.csv")
+check "so do they with another seed" diff <(lab courses.txt --seed 4000000000) \
+    <(linux_lab courses.txt --seed 4000000000)
 # Different maths libraries may differ in the last bits of a double: say where and by how much.
 tr -d '\r' <"$app/w.csv" | paste -d, - "$work/l.csv" | awk -F, 'NR > 1 {
     n = NF / 2; for (i = 1; i <= n; i++) { d = $i - $(i + n); if (d < 0) d = -d
@@ -136,6 +138,11 @@ check "the recorded frames are readable PNGs" identify "$app/rec/frames/000001.p
 check "a Windows controller drives a lap as on Linux" diff \
     <(lab courses.txt --controller '"..\my controllers\controller.exe"') \
     <(linux_lab courses.txt --controller "$work/controller")
+check "the leaderboard ranks the autopilot and the controller as on Linux" diff \
+    <(lab --board courses.txt --driver 'mine="..\my controllers\controller.exe"' --seeds 1,2 \
+        --report board >/dev/null && tr -d '\r' <"$app/board/results.csv") \
+    <(linux_lab --board courses.txt --driver "mine=$work/controller" --seeds 1,2 \
+        --report "$work/board" >/dev/null && cat "$work/board/results.csv")
 for failure in "no-such-controller:4" "exit /b 3:5" \
     "echo garbage & \"..\\my controllers\\controller.exe\" hang:6" \
     "\"..\\my controllers\\controller.exe\" hang:7"; do

@@ -33,12 +33,12 @@ x86_64-w64-mingw32-g++-posix -O2 -static -I"$prefix/include" "$root/tests/window
     -o "$folder/my controllers/controller.exe"
 g++ -O2 "$root/tests/windows/controller.cpp" -o "$work/controller"
 
-# A desktop of 24 bits, as Windows' are: both builds show their 5-6-5 surface through SDL's
-# conversion. (On a 16-bit display Wine's GDI loses the lowest bit of green.)
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp -noreset 3>"$work/display" 2>/dev/null &
-xvfb=$!
-for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.1; done
-export DISPLAY=":$(cat "$work/display")"
+# A desktop of 24 bits, as Windows' are, with room for Wine's window beside its corner: both builds
+# show their 5-6-5 surface through SDL's conversion. (On a 16-bit display Wine's GDI loses the
+# lowest bit of green.)
+source "$root/tests/support/xvfb.sh"
+xvfb_screen=1024x768x24 start_xvfb "$work/xvfb.log"
+export DISPLAY=$display
 wineboot -i >/dev/null 2>&1
 # No audio driver at all: the prefix has no sound device.
 wine reg add 'HKCU\Software\Wine\Drivers' /v Audio /d "" /f >/dev/null 2>&1
@@ -46,14 +46,15 @@ wine reg add 'HKCU\Software\Wine\Drivers' /v Audio /d "" /f >/dev/null 2>&1
 window() { xdotool search --sync --onlyvisible --name "$1" 2>/dev/null | head -1; }
 shot() { import -window "$1" "$work/$2.png"; }
 same() { compare -metric AE "$work/$1.png" "$work/$2.png" null: 2>/dev/null; }
-# A picture that stays the same over two shots, as the control screen does.
+# A drawn picture (not the blank window before it) that stays the same over two shots, as the
+# control screen does.
 steady() {
     rm -f "$work/before.png"
     for _ in $(seq 40); do
         sleep 0.5
         shot "$1" "$2"
-        [ -f "$work/before.png" ] && compare -metric AE "$work/$2.png" "$work/before.png" null: \
-            2>/dev/null && return 0
+        [ -f "$work/before.png" ] && same "$2" before &&
+            [ "$(identify -format %k "$work/$2.png")" -gt 16 ] && return 0
         cp "$work/$2.png" "$work/before.png"
     done
     return 1
@@ -62,7 +63,12 @@ steady() {
 # game.out, game.err and game.status.
 game() {
     rm -f "$work/game.status"
-    (cd "$app" && { wine roadsim.exe "$@" >"$work/game.out" 2>"$work/game.err"; echo $? >"$work/game.status"; }) &
+    (
+        cd "$app"
+        status=0
+        wine roadsim.exe "$@" >"$work/game.out" 2>"$work/game.err" || status=$?
+        echo $status >"$work/game.status"
+    ) &
     win=$(window SDL_app)
 }
 close() {
@@ -110,10 +116,12 @@ check "the Up arrow moves the car" not same manual1 manual2
 check "closing the manual drive ends with status 0" close
 
 # The lab: each build's figures without their timing line, Windows' line ends taken off.
-lab() { (cd "$app" && wine roadsim-lab.exe "$@" 2>>"$work/lab.err" | tr -d '\r' | grep -v '^simulated'); }
+lab() {
+    (cd "$app" && wine roadsim-lab.exe "$@" 2>>"$work/lab.err" | tr -d '\r' | grep -v '^simulated')
+}
 linux_lab() { (cd "$root/data" && "$linux/roadsim-lab" "$@" | grep -v '^simulated'); }
-check "the lab's figures equal Linux's" \
-    diff <(lab courses.txt --laps 3 --csv w.csv) <(linux_lab courses.txt --laps 3 --csv "$work/l.csv")
+check "the lab's figures equal Linux's" diff <(lab courses.txt --laps 3 --csv w.csv) \
+    <(linux_lab courses.txt --laps 3 --csv "$work/l.csv")
 check "so do they with another seed" diff <(lab courses.txt --seed 4000000000) \
     <(linux_lab courses.txt --seed 4000000000)
 # Different maths libraries may differ in the last bits of a double: say where and by how much.
@@ -157,9 +165,9 @@ check "a hanging controller is ended with everything it started" \
 check "the controller's failures are explained" grep -q 'at step 1: no reply within' "$work/lab.err"
 
 # The rotozoomer rebuilt for Windows turns the shipped tyres as the Linux library does.
-x86_64-w64-mingw32-g++-posix -O2 "$root/tests/windows/rotozoom-dump.cpp" -o "$app/rotozoom-dump.exe" \
-    $(PKG_CONFIG_LIBDIR="$prefix/lib/pkgconfig" pkg-config --cflags --libs sdl SDL_gfx) -static-libgcc \
-    -static-libstdc++
+x86_64-w64-mingw32-g++-posix -O2 "$root/tests/windows/rotozoom-dump.cpp" \
+    -o "$app/rotozoom-dump.exe" -static-libgcc -static-libstdc++ \
+    $(PKG_CONFIG_LIBDIR="$prefix/lib/pkgconfig" pkg-config --cflags --libs sdl SDL_gfx)
 g++ -O2 "$root/tests/windows/rotozoom-dump.cpp" -o "$work/rotozoom-dump" \
     $(pkg-config --cflags --libs sdl SDL_gfx)
 (cd "$app" && wine rotozoom-dump.exe turned.raw tire1.bmp tire2.bmp gauge.bmp)

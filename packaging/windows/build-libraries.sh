@@ -6,10 +6,13 @@
 set -euo pipefail
 
 here=$(cd "$(dirname "$0")" && pwd)
-cache="${ROADSIM_WINDOWS_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/roadsim-windows}"
+cache="${XDG_CACHE_HOME:-$HOME/.cache}/roadsim-windows"
 host=x86_64-w64-mingw32
 jobs="${JOBS:-2}"
 mkdir -p "$cache"
+# One build at a time: a second one waits, then finds the libraries built.
+exec 9>"$cache/lock"
+flock 9
 log() { echo "build-libraries: $*" >&2; }
 
 # A private apt with its own state and one deb-src line for bookworm on the host's own mirror, so
@@ -59,7 +62,11 @@ trap 'rm -rf "$work"' EXIT
 mkdir -p "$prefix/bin" "$prefix/lib/pkgconfig" "$prefix/include/SDL" "$prefix/licences"
 cd "$work"
 for s in "${sources[@]}"; do private apt-get source -qq "$s" >/dev/null; done
-export CC="$host-gcc-posix" AR="$host-ar" RANLIB="$host-ranlib" CFLAGS="-O2"
+# The libraries' C is older than the errors that newer compilers (Debian 13's) make of its
+# implicit declarations and loose pointer types: warnings, as they were.
+export CC="$host-gcc-posix" AR="$host-ar" RANLIB="$host-ranlib"
+export CFLAGS="-O2 -Wno-error=implicit-function-declaration -Wno-error=implicit-int"
+CFLAGS+=" -Wno-error=int-conversion -Wno-error=incompatible-pointer-types"
 export PKG_CONFIG_LIBDIR="$prefix/lib/pkgconfig" PKG_CONFIG_PATH=""
 quiet() { "$@" >"$work/step.log" 2>&1 || { tail -40 "$work/step.log" >&2; exit 1; }; }
 
@@ -113,7 +120,9 @@ for file in SDL_rotozoom.{c,h} SDL_gfxPrimitives{.c,.h,_font.h} SDL_gfxBlitFunc.
     page=$(echo "$file" | sed 's/_/__/g; s/\([A-Z]\)/_\L\1/g; s/\./_8/')
     python3 "$here/gfx-from-doc.py" "$html/${page}_source.html" "$file"
 done
-for c in SDL_rotozoom SDL_gfxPrimitives SDL_gfxBlitFunc; do quiet "$CC" $CFLAGS -I. -I"$prefix/include/SDL" -c "$c.c"; done
+for c in SDL_rotozoom SDL_gfxPrimitives SDL_gfxBlitFunc; do
+    quiet "$CC" $CFLAGS -I. -I"$prefix/include/SDL" -c "$c.c"
+done
 "$AR" rcs "$prefix/lib/libSDL_gfx.a" SDL_rotozoom.o SDL_gfxPrimitives.o SDL_gfxBlitFunc.o
 cp SDL_rotozoom.h SDL_gfxPrimitives.h SDL_gfxBlitFunc.h "$prefix/include/SDL/"
 cp gfx-doc/usr/share/doc/libsdl-gfx1.2-doc/copyright "$prefix/licences/SDL_gfx.txt"

@@ -46,11 +46,80 @@ bool parseInteger(const std::string& text, long low, long high, long& value) {
     return errno == 0 && *end == '\0' && value >= low && value <= high;
 }
 
+// --make-course and its knobs, or an unknown option.
+bool parseCourseOption(const std::string& arg, const std::string& value,
+                       const std::vector<std::string>& args, size_t& i, LabOptions& options,
+                       std::string& error) {
+    CourseKnobs& knobs = options.knobs;
+    double number = 0;
+    long whole = 0;
+    const auto within = [&](double low, double high) {
+        return parseNumber(value, number) && number >= low && number <= high;
+    };
+    if (arg == "--make-course") {
+        if (!parseInteger(value, 0, 4294967295L, whole) || i + 1 >= args.size()) {
+            error = "--make-course needs a seed from 0 to 4294967295 and a file, not " + value;
+            return false;
+        }
+        options.courseSeed = static_cast<unsigned>(whole);
+        options.madeCoursePath = args[++i];
+        return true;
+    }
+    const struct {
+        const char* option;
+        double low, high;
+        double* knob;
+    } ranges[] = {{"--length", 800, 50000, &knobs.lengthFt},
+                  {"--sharpness", 10, 80, &knobs.sharpnessDeg},
+                  {"--obstacles", 0, 30, &knobs.groupsPer1000Ft},
+                  {"--wobble", 0, 1, &knobs.wobble}};
+    for (const auto& range : ranges) {
+        if (arg != range.option) continue;
+        if (!within(range.low, range.high)) {
+            error = arg + " must be a number from " + std::to_string(std::lround(range.low)) +
+                    " to " + std::to_string(std::lround(range.high)) + ", not " + value;
+            return false;
+        }
+        *range.knob = number;
+        return true;
+    }
+    const size_t comma = value.find(',');
+    long low = 0, high = 0;
+    if (arg == "--speeds") {
+        if (comma == std::string::npos || !parseInteger(value.substr(0, comma), 5, 60, low) ||
+            !parseInteger(value.substr(comma + 1), low, 60, high)) {
+            error =
+                "--speeds must be two whole numbers of mph, MIN,MAX with 5 <= MIN <= MAX <= "
+                "60, not " +
+                value;
+            return false;
+        }
+        knobs.minSpeed = static_cast<int>(low);
+        knobs.maxSpeed = static_cast<int>(high);
+    } else if (arg == "--strength") {
+        if (!within(-1, 1)) {
+            error = "--strength must be a number from -1 (random) to 1, not " + value;
+            return false;
+        }
+        knobs.strength = number;
+    } else if (arg == "--lobes") {
+        if (!parseInteger(value, 0, 8, whole) || whole == 1) {
+            error = "--lobes must be 0 (a mix) or a whole number from 2 to 8, not " + value;
+            return false;
+        }
+        knobs.lobes = static_cast<int>(whole);
+    } else {
+        error = "unknown option " + arg;
+        return false;
+    }
+    return true;
+}
+
 }  // namespace
 
 bool parseLabOptions(const std::vector<std::string>& args, LabOptions& options,
                      std::string& error) {
-    bool courseGiven = false;
+    bool courseGiven = false, knobGiven = false;
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];
         if (arg == "--tune") {
@@ -126,10 +195,23 @@ bool parseLabOptions(const std::vector<std::string>& args, LabOptions& options,
                 return false;
             }
             (arg == "--watch-speed" ? options.watchSpeed : options.controllerTimeout) = number;
+        } else if (parseCourseOption(arg, value, args, i, options, error)) {
+            knobGiven = knobGiven || arg != "--make-course";
         } else {
-            error = "unknown option " + arg;
             return false;
         }
+    }
+    if (knobGiven && options.madeCoursePath.empty()) {
+        error = "the course knobs go with --make-course SEED FILE";
+        return false;
+    }
+    if (!options.madeCoursePath.empty() &&
+        (courseGiven || options.tune || !options.controller.empty() || options.watch ||
+         !options.recordFolder.empty() || !options.csvPath.empty() || !options.mapPath.empty())) {
+        error =
+            "--make-course makes a course and drives nothing: no course file, --tune, "
+            "--controller, --record, --watch, --csv or --map with it";
+        return false;
     }
     if (options.tune &&
         (!options.controller.empty() || !options.recordFolder.empty() || options.watch)) {

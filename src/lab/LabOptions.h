@@ -1,6 +1,7 @@
 // The lab's command line.
 #pragma once
 
+#include "CourseMaker.h"
 #include "LabDefaults.h"
 #include "TuningStep.h"
 
@@ -22,6 +23,10 @@ struct LabOptions {
     double watchSpeed = 1;
     bool tune = false;
     bool help = false;
+    // --make-course SEED FILE and its knobs.
+    std::string madeCoursePath;
+    unsigned courseSeed = 0;
+    CourseKnobs knobs;
 };
 
 extern const char* const labUsage;

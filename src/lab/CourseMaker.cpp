@@ -229,8 +229,8 @@ Layout layOut(const Shape& shape, double startScale, const CourseKnobs& knobs) {
 // and not much faster than the turn at its start allows.
 std::vector<int> speedsFor(const Layout& layout, int minSpeed, int maxSpeed) {
     const auto cornering = [&](double turn) {
-        const double ease = std::max(0.0, 1 - std::fabs(turn) / (60 * degrees));
-        return minSpeed + (maxSpeed - minSpeed) * ease * ease;
+        const double ease = std::max(0.0, 1 - std::fabs(turn) / (70 * degrees));
+        return minSpeed + (maxSpeed - minSpeed) * ease;
     };
     const size_t count = layout.waypoints.size();
     std::vector<int> speeds(count, minSpeed);

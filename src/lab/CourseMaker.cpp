@@ -25,12 +25,11 @@ constexpr double longestSegmentFt = 300;
 constexpr double shortestSegmentFt = 50;
 // Parts of the loop farther apart along the road than three times this never come closer.
 constexpr double clearanceFt = 70;
-// A bend of the outline sharper than this at one sample is a corner and gets a waypoint of its own.
+// The bends at the ends of the start straight fall between two samples of the outline; they count
+// as corners, not as curvature that needs waypoints.
 constexpr double cornerTurn = 3 * degrees;
 constexpr int attempts = 8;
 constexpr int shapeReductions = 12;
-constexpr unsigned checkSeeds = 3;
-constexpr int checkLaps = 3;
 constexpr double worstCrossTrackFt = 30;
 // No obstacle group this close to the start, along the road or as the crow flies.
 constexpr double startClearFt = 150;
@@ -122,16 +121,19 @@ std::vector<Point> outline(const Shape& shape, double scale) {
         double bulge = 0;
         for (const Harmonic& h : shape.harmonics)
             bulge += h.amplitude * std::cos(h.order * (angle - pi) + h.phase);
-        double radius = 1 + scale * bulge * (1 + std::cos(angle)) / 2;
-        if (std::cos(angle) < 0) radius = std::min(radius, cut / -std::cos(angle));
-        points.push_back({cut + radius * std::cos(angle), radius * std::sin(angle)});
+        const double radius = 1 + scale * bulge * (1 + std::cos(angle)) / 2;
+        const double toCut = std::cos(angle) < 0 ? cut / -std::cos(angle) : HUGE_VAL;
+        points.push_back(radius < toCut
+                             ? Point{cut + radius * std::cos(angle), radius * std::sin(angle)}
+                             : Point{0, toCut * std::sin(angle)});
     }
     points.front() = points.back() = {0, 0};
     return points;
 }
 
-// Indices into the outline (of its given length in feet): at every corner, at the home gap, and in
-// between as often as the bends need to keep each turn within the budget.
+// Indices into the outline (of its given length in feet): at both ends of every straight on the
+// cut, at the home gap, and in between as often as the bends need to keep each turn within the
+// budget.
 std::vector<size_t> placeWaypoints(const std::vector<Point>& points, double turnBudget) {
     const size_t last = points.size() - 1;
     std::vector<double> along(points.size(), 0), need(points.size(), 0);
@@ -140,10 +142,11 @@ std::vector<size_t> placeWaypoints(const std::vector<Point>& points, double turn
     for (size_t i = 1; i <= last; ++i) {
         const double turn =
             i < last ? std::fabs(turnAt(points[i - 1], points[i], points[i + 1])) : 0;
-        const bool corner = turn > cornerTurn;
-        need[i] = need[i - 1] + std::max(corner ? 0 : turn / turnBudget,
+        need[i] = need[i - 1] + std::max(turn > cornerTurn ? 0 : turn / turnBudget,
                                          (along[i] - along[i - 1]) / longestSegmentFt);
-        if (corner && along[i] - along[breaks.back()] >= shortestSegmentFt &&
+        const bool straightEnds =
+            i < last && points[i].x == 0 && (points[i - 1].x != 0 || points[i + 1].x != 0);
+        if (straightEnds && along[i] - along[breaks.back()] >= shortestSegmentFt &&
             along[last] - along[i] > homeGapFt + shortestSegmentFt)
             breaks.push_back(i);
     }
@@ -317,15 +320,15 @@ bool checkByDriving(MadeCourse& made, double expectedLapSeconds) {
     if (!lab.valid()) return false;
     made.meanLapSeconds = made.worstCrossTrackFt = 0;
     made.obstaclesHit = 0;
-    for (unsigned seed = 1; seed <= checkSeeds; ++seed) {
+    for (unsigned seed = 1; seed <= courseCheckSeeds; ++seed) {
         DriveSettings settings;
-        settings.laps = checkLaps;
+        settings.laps = courseCheckLaps;
         settings.seed = seed;
         settings.lapLimitMs = static_cast<int64_t>(1000 * (3 * expectedLapSeconds + 30));
         const DriveResult result = lab.drive(Tuning(), settings);
         if (!result.finished()) return false;
         for (const LapFigures& lap : result.laps) {
-            made.meanLapSeconds += lap.seconds / (checkSeeds * checkLaps);
+            made.meanLapSeconds += lap.seconds / (courseCheckSeeds * courseCheckLaps);
             made.worstCrossTrackFt = std::max(made.worstCrossTrackFt, lap.worstCrossTrack);
             made.obstaclesHit += lap.obstaclesHit;
         }

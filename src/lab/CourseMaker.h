@@ -17,6 +17,11 @@ struct CourseKnobs {
     int lobes = 0;        // 0 a mix of bulges; 2 to 8 a figure of that many lobes
 };
 
+// A course is handed out only when the autopilot at its defaults drives this many laps on each of
+// the obstacle layouts of seeds 1 to courseCheckSeeds.
+inline constexpr int courseCheckLaps = 3;
+inline constexpr unsigned courseCheckSeeds = 3;
+
 struct MadeCourse {
     std::string text;  // the course file; empty when no course was found
     std::string error;

@@ -12,6 +12,9 @@ const char* const labUsage =
     "                   [--avoid G] [--laps N] [--step MS] [--seed S] [--csv FILE] [--map FILE]\n"
     "                   [--controller COMMAND] [--controller-timeout SECONDS] [--record DIR]\n"
     "                   [--watch] [--watch-speed K] [--tune]\n"
+    "       roadsim-lab --make-course SEED FILE [--length FT] [--sharpness DEG]\n"
+    "                   [--speeds MIN,MAX] [--obstacles N] [--strength S] [--wobble W] [--lobes "
+    "K]\n"
     "Drives the course headlessly with the autopilot and prints the figures of every lap;\n"
     "--tune searches the tuning values on the tuning keys' 0.05 grid.\n"
     "Tuning values G are within 0 to 1 (default 0.5).\n"
@@ -24,9 +27,16 @@ const char* const labUsage =
     "  --watch                      show the drive in a window; Escape ends it\n"
     "  --watch-speed K              watch K times faster than real time (default 1)\n"
     "  --map FILE                   a map of the drive: PNG when FILE ends in .png, else BMP\n"
-    "Exit status: 0 done, 1 course or output file unusable, 2 bad option, 3 a lap did not\n"
-    "finish in time; the controller: 4 cannot start, 5 exited early, 6 sent a bad reply,\n"
-    "7 too slow.\n";
+    "  --make-course SEED FILE      write a new course, checked by driving it: a loop of\n"
+    "                               about --length feet (default 3000), turns up to\n"
+    "                               --sharpness degrees (45), target speeds MIN to MAX mph\n"
+    "                               (15,40), N obstacle groups per 1000 ft (3) of strength S\n"
+    "                               (-1 for random, 0 to 1; default a mix), W from 0 round\n"
+    "                               to 1 irregular (0.5), K lobes (2 to 8; 0, the default,\n"
+    "                               a mix of bulges)\n"
+    "Exit status: 0 done, 1 course or output file unusable or no course made, 2 bad option,\n"
+    "3 a lap did not finish in time; the controller: 4 cannot start, 5 exited early, 6 sent\n"
+    "a bad reply, 7 too slow.\n";
 
 namespace {
 

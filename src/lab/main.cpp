@@ -172,10 +172,10 @@ int makeCourseFile(unsigned seed, const std::string& fileName, const CourseKnobs
         return 1;
     }
     std::printf(
-        "%s: %d waypoints, %.0f ft, %d obstacle groups; the autopilot's %u x %d laps: mean lap "
-        "%.2f s, worst cross-track %.2f ft, %d obstacles hit\n",
-        fileName.c_str(), made.waypoints, made.lengthFt, made.groups, 3u, 3, made.meanLapSeconds,
-        made.worstCrossTrackFt, made.obstaclesHit);
+        "%s: %d waypoints, %.0f ft, %d obstacle groups; the autopilot drove %u x %d laps, mean "
+        "lap %.2f s, worst cross-track %.2f ft, %d obstacles hit\n",
+        fileName.c_str(), made.waypoints, made.lengthFt, made.groups, courseCheckSeeds,
+        courseCheckLaps, made.meanLapSeconds, made.worstCrossTrackFt, made.obstaclesHit);
     return 0;
 }
 

@@ -34,6 +34,8 @@ constexpr double worstCrossTrackFt = 30;
 // No obstacle group this close to the start, along the road or as the crow flies.
 constexpr double startClearFt = 150;
 constexpr double homeClearFt = 100;
+// Obstacles on the line keep this far from both ends of their segment.
+constexpr double lineClearFt = 70;
 
 struct Point {
     double x, y;
@@ -256,8 +258,17 @@ std::vector<Group> placeObstacles(Random& random, const std::vector<Point>& w,
     const int wanted = static_cast<int>(std::lround(knobs.groupsPer1000Ft * road / 1000));
     std::vector<Group> groups;
     for (int g = 0; g < wanted; ++g) {
-        const bool onTheLine = random.uniform() < 0.4;
+        const bool wantsTheLine = random.uniform() < 0.4;
         double at = random.between(startClearFt, road - homeClearFt);
+        size_t s = 0;
+        for (; at > length(w[s + 1] - w[s]); ++s) at -= length(w[s + 1] - w[s]);
+        const Point a = w[s], d = w[s + 1] - w[s];
+        const double segment = length(d);
+        // On the line only in the middle of a long segment: the car swerves round the obstacles
+        // and must be back on its line in time to pass the next waypoint within reach.
+        const bool onTheLine = wantsTheLine && segment >= 2 * lineClearFt + 30;
+        const double t =
+            (onTheLine ? std::clamp(at, lineClearFt, segment - lineClearFt) : at) / segment;
         const double side = random.uniform() < 0.5 ? -1 : 1;
         const double offset = random.between(25, 60);
         const double halfWidth = onTheLine ? random.between(6, 14) : random.between(10, 30);
@@ -267,12 +278,6 @@ std::vector<Group> placeObstacles(Random& random, const std::vector<Point>& w,
                                 : onTheLine
                                     ? (random.uniform() < 0.5 ? 0.8 : -1)
                                     : std::array<double, 4>{-1, -1, 0.3, 0.8}[random.whole(0, 3)];
-        size_t s = 0;
-        for (; at > length(w[s + 1] - w[s]); ++s) at -= length(w[s + 1] - w[s]);
-        const Point a = w[s], d = w[s + 1] - w[s];
-        const double segment = length(d);
-        // On the line, away from the waypoints, where the car must pass within reach.
-        const double t = onTheLine ? std::clamp(at / segment, 0.3, 0.7) : at / segment;
         const Point normal = {d.y / segment, -d.x / segment};  // to the right of the road
         const double shift = onTheLine ? 0 : side * (offset + std::max(halfWidth, halfHeight));
         const Point centre = {a.x + t * d.x + shift * normal.x, a.y + t * d.y + shift * normal.y};

@@ -174,15 +174,15 @@ std::vector<size_t> placeWaypoints(const std::vector<Point>& points, double turn
     return placed;
 }
 
-// Whole tenths, written without the C library's rounding of halves, which differs by platform.
-std::string tenths(double value, int digits) {
-    const long long whole = std::llround(value * std::pow(10, digits));
-    const long long magnitude = whole < 0 ? -whole : whole;
-    std::string fraction = std::to_string(magnitude % static_cast<long long>(std::pow(10, digits)));
+// The value with that many decimals, rounded here: the C libraries round halves differently.
+std::string fixed(double value, int digits) {
+    long long unit = 1;
+    for (int i = 0; i < digits; ++i) unit *= 10;
+    const long long units = std::llround(value * unit);
+    const long long magnitude = units < 0 ? -units : units;
+    std::string fraction = std::to_string(magnitude % unit);
     fraction.insert(0, digits - fraction.size(), '0');
-    return (whole < 0 ? "-" : "") +
-           std::to_string(magnitude / static_cast<long long>(std::pow(10, digits))) + "." +
-           fraction;
+    return (units < 0 ? "-" : "") + std::to_string(magnitude / unit) + "." + fraction;
 }
 
 struct Layout {
@@ -289,11 +289,8 @@ std::vector<Group> placeObstacles(Random& random, const std::vector<Point>& w,
                           std::lround(std::ceil(centre.y + halfHeight))};
         // The corners and the middle of the rectangle keep clear of the start and, beside the
         // road, of every part of it.
-        const Point probes[] = {{double(group.xmin), double(group.ymin)},
-                                {double(group.xmax), double(group.ymin)},
-                                {double(group.xmin), double(group.ymax)},
-                                {double(group.xmax), double(group.ymax)},
-                                centre};
+        const double left = group.xmin, bottom = group.ymin, right = group.xmax, top = group.ymax;
+        const Point probes[] = {{left, bottom}, {right, bottom}, {left, top}, {right, top}, centre};
         bool clear = true;
         for (const Point& p : probes) {
             clear = clear && length(p) >= homeClearFt;
@@ -309,11 +306,11 @@ std::string courseText(const std::string& name, const std::vector<Point>& w,
                        const std::vector<int>& speeds, const std::vector<Group>& groups) {
     std::string text = "1 " + name + " " + std::to_string(w.size()) + "\n";
     for (size_t i = 0; i < w.size(); ++i)
-        text += std::to_string(i) + " " + tenths(w[i].x, 1) + " " + tenths(w[i].y, 1) + " " +
+        text += std::to_string(i) + " " + fixed(w[i].x, 1) + " " + fixed(w[i].y, 1) + " " +
                 std::to_string(speeds[i]) + "\n";
     text += std::to_string(groups.size()) + "\n";
     for (const Group& g : groups)
-        text += std::to_string(g.count) + " " + tenths(g.strength, 2) + " " +
+        text += std::to_string(g.count) + " " + fixed(g.strength, 2) + " " +
                 std::to_string(g.xmin) + " " + std::to_string(g.ymin) + " " +
                 std::to_string(g.xmax) + " " + std::to_string(g.ymax) + "\n";
     return text;
@@ -351,14 +348,15 @@ MadeCourse makeCourse(unsigned seed, const std::string& name, const CourseKnobs&
         const Layout layout = layOut(shape, std::pow(0.85, attempt), knobs);
         if (layout.waypoints.empty()) {
             made.error = "no loop of about " + std::to_string(std::lround(knobs.lengthFt)) +
-                         " ft keeps its turns within --sharpness " + tenths(knobs.sharpnessDeg, 1) +
-                         " degrees";
+                         " ft keeps its turns within --sharpness " + fixed(knobs.sharpnessDeg, 1) +
+                         " degrees and clear of itself";
             return made;
         }
         const int top = static_cast<int>(
             std::lround(knobs.maxSpeed - (knobs.maxSpeed - knobs.minSpeed) * 0.15 * attempt));
         const std::vector<int> speeds =
             speedsFor(layout, knobs.minSpeed, std::max(top, knobs.minSpeed));
+        // The obstacles draw from a sequence of their own, the same for every try.
         Random obstacleRandom(seed ^ 0x9e3779b9u);
         const std::vector<Group> groups = placeObstacles(obstacleRandom, layout.waypoints, knobs);
         made.text = courseText(name, layout.waypoints, speeds, groups);

@@ -13,8 +13,8 @@ const char* const labUsage =
     "                   [--controller COMMAND] [--controller-timeout SECONDS] [--record DIR]\n"
     "                   [--watch] [--watch-speed K] [--tune]\n"
     "       roadsim-lab --make-course SEED FILE [--length FT] [--sharpness DEG]\n"
-    "                   [--speeds MIN,MAX] [--obstacles N] [--strength S] [--wobble W] [--lobes "
-    "K]\n"
+    "                   [--speeds MIN,MAX] [--obstacles N] [--strength S] [--wobble W]\n"
+    "                   [--lobes K]\n"
     "Drives the course headlessly with the autopilot and prints the figures of every lap;\n"
     "--tune searches the tuning values on the tuning keys' 0.05 grid.\n"
     "Tuning values G are within 0 to 1 (default 0.5).\n"
@@ -67,8 +67,12 @@ bool parseCourseOption(const std::string& arg, const std::string& value,
         return parseNumber(value, number) && number >= low && number <= high;
     };
     if (arg == "--make-course") {
-        if (!parseInteger(value, 0, 4294967295L, whole) || i + 1 >= args.size()) {
-            error = "--make-course needs a seed from 0 to 4294967295 and a file, not " + value;
+        if (!parseInteger(value, 0, 4294967295L, whole)) {
+            error = "--make-course needs a seed from 0 to 4294967295, not " + value;
+            return false;
+        }
+        if (i + 1 >= args.size()) {
+            error = "--make-course needs a file after its seed";
             return false;
         }
         options.courseSeed = static_cast<unsigned>(whole);
@@ -98,10 +102,7 @@ bool parseCourseOption(const std::string& arg, const std::string& value,
     if (arg == "--speeds") {
         if (comma == std::string::npos || !parseInteger(value.substr(0, comma), 5, 60, low) ||
             !parseInteger(value.substr(comma + 1), low, 60, high)) {
-            error =
-                "--speeds must be two whole numbers of mph, MIN,MAX with 5 <= MIN <= MAX <= "
-                "60, not " +
-                value;
+            error = "--speeds must be MIN,MAX in whole mph, 5 <= MIN <= MAX <= 60, not " + value;
             return false;
         }
         knobs.minSpeed = static_cast<int>(low);

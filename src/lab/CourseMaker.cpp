@@ -31,8 +31,9 @@ constexpr double cornerTurn = 3 * degrees;
 constexpr int attempts = 8;
 constexpr int shapeReductions = 12;
 constexpr double worstCrossTrackFt = 30;
-// No obstacle group this close to the start, along the road or as the crow flies.
+// Obstacle groups lie from this far along the road after the start...
 constexpr double startClearFt = 150;
+// ...to this far before its end, and no nearer the origin as the crow flies.
 constexpr double homeClearFt = 100;
 // Obstacles on the line keep this far from both ends of their segment.
 constexpr double lineClearFt = 70;

@@ -122,6 +122,7 @@ screenshots: test-build
 	@mkdir -p docs && cp $(BUILD)/screenshots/control.png $(BUILD)/screenshots/drive.png docs/
 	@$(BUILD)/roadsim-lab data/courses.txt --map $(BUILD)/screenshots/map.bmp >/dev/null
 	@convert $(BUILD)/screenshots/map.bmp docs/map.png
+	@cmake --build $(BUILD) --target gallery-sheet >/dev/null
 
 format:
 	@clang-format -i $$(git ls-files '*.cpp' '*.h')

@@ -116,15 +116,13 @@ Row summarise(const Json& laps) {
 }
 
 struct Standing {
-    size_t driver;
+    size_t driver = 0;
     int finished = 0;
+    Json laps = Json::array();  // of all its drives
     Row total;
-    double lapSeconds = 0;
-    int failures = 0;
     double score() const {
         if (total.laps == 0) return 1e9;
-        return lapScore(lapSeconds / total.laps, static_cast<double>(total.hits) / total.laps,
-                        total.rms);
+        return lapScore(total.meanLap, static_cast<double>(total.hits) / total.laps, total.rms);
     }
 };
 
@@ -415,17 +413,10 @@ int runBoard(const LabOptions& options, const std::string& self) {
         Standing& standing = standings[drive.driver];
         standing.driver = drive.driver;
         if (drive.failure.empty()) ++standing.finished;
-        if (!drive.failure.empty()) ++standing.failures;
-        const double squares = standing.total.rms * standing.total.rms * standing.total.frames +
-                               row.rms * row.rms * row.frames;
-        standing.total.laps += row.laps;
-        standing.lapSeconds += row.meanLap * row.laps;
-        standing.total.worst = std::max(standing.total.worst, row.worst);
-        standing.total.hits += row.hits;
-        standing.total.frames += row.frames;
-        standing.total.rms =
-            standing.total.frames > 0 ? std::sqrt(squares / standing.total.frames) : 0;
+        if (drive.figures.is_object())
+            for (const Json& lap : drive.figures["laps"]) standing.laps.push_back(lap);
     }
+    for (Standing& standing : standings) standing.total = summarise(standing.laps);
     // More drives finished ranks first; among equals, the tuner's figure of merit per lap.
     std::stable_sort(standings.begin(), standings.end(), [](const Standing& a, const Standing& b) {
         return a.finished != b.finished ? a.finished > b.finished : a.score() < b.score();
@@ -442,7 +433,7 @@ int runBoard(const LabOptions& options, const std::string& self) {
     for (size_t rank = 0; rank < standings.size(); ++rank) {
         const Standing& s = standings[rank];
         const std::string& name = drivers[s.driver].name;
-        const double meanLap = s.total.laps ? s.lapSeconds / s.total.laps : 0;
+        const double meanLap = s.total.meanLap;
         std::printf("%-4zu %-20s %4d of %-3zu %6d %9.2f %10.2f %9.2f %6d\n", rank + 1, name.c_str(),
                     s.finished, perDriver, s.total.laps, meanLap, s.total.worst, s.total.rms,
                     s.total.hits);

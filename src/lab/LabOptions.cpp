@@ -17,6 +17,9 @@ const char* const labUsage =
     "                   [--record-size WxH] [--watch] [--watch-speed K] [--tune] [--json FILE]\n"
     "       roadsim-lab --board COURSE_OR_FOLDER... [--driver NAME=COMMAND]... [--seeds 1,2,3]\n"
     "                   [--laps N] [--jobs N] [--report DIR] [tuning and controller options]\n"
+    "       roadsim-lab --make-course SEED FILE [--length FT] [--sharpness DEG]\n"
+    "                   [--speeds MIN,MAX] [--obstacles N] [--strength S] [--wobble W]\n"
+    "                   [--lobes K]\n"
     "Drives the course headlessly with the autopilot and prints the figures of every lap;\n"
     "--tune searches the tuning values on the tuning keys' 0.05 grid.\n"
     "Tuning values G are within 0 to 1 (default 0.5).\n"
@@ -36,9 +39,16 @@ const char* const labUsage =
     "                               --driver on every course (a folder: its *.txt) and seed,\n"
     "                               one drive per core at a time\n"
     "  --report DIR                 the board's results.csv, results.json and index.html\n"
-    "Exit status: 0 done, 1 course or output file unusable, 2 bad option, 3 a lap did not\n"
-    "finish in time; the controller: 4 cannot start, 5 exited early, 6 sent a bad reply,\n"
-    "7 too slow.\n";
+    "  --make-course SEED FILE      write a new course, checked by driving it: a loop of\n"
+    "                               about --length feet (default 3000), turns up to\n"
+    "                               --sharpness degrees (45), target speeds MIN to MAX mph\n"
+    "                               (15,40), N obstacle groups per 1000 ft (3) of strength S\n"
+    "                               (-1 for random, 0 to 1; default a mix), W from 0 round\n"
+    "                               to 1 irregular (0.5), K lobes (2 to 8; 0, the default,\n"
+    "                               a mix of bulges)\n"
+    "Exit status: 0 done, 1 course or output file unusable or no course made, 2 bad option,\n"
+    "3 a lap did not finish in time; the controller: 4 cannot start, 5 exited early, 6 sent\n"
+    "a bad reply, 7 too slow.\n";
 
 namespace {
 
@@ -59,11 +69,82 @@ bool parseInteger(const std::string& text, long long low, long long high, long l
     return errno == 0 && *end == '\0' && value >= low && value <= high;
 }
 
+// --make-course and its knobs, or an unknown option.
+bool parseCourseOption(const std::string& arg, const std::string& value,
+                       const std::vector<std::string>& args, size_t& i, LabOptions& options,
+                       std::string& error) {
+    CourseKnobs& knobs = options.knobs;
+    double number = 0;
+    long long whole = 0;
+    const auto within = [&](double low, double high) {
+        return parseNumber(value, number) && number >= low && number <= high;
+    };
+    if (arg == "--make-course") {
+        if (!parseInteger(value, 0, 4294967295L, whole)) {
+            error = "--make-course needs a seed from 0 to 4294967295, not " + value;
+            return false;
+        }
+        if (i + 1 >= args.size()) {
+            error = "--make-course needs a file after its seed";
+            return false;
+        }
+        options.courseSeed = static_cast<unsigned>(whole);
+        options.madeCoursePath = args[++i];
+        return true;
+    }
+    const struct {
+        const char* option;
+        double low, high;
+        double* knob;
+    } ranges[] = {{"--length", 800, 50000, &knobs.lengthFt},
+                  {"--sharpness", 10, 80, &knobs.sharpnessDeg},
+                  {"--obstacles", 0, 30, &knobs.groupsPer1000Ft},
+                  {"--wobble", 0, 1, &knobs.wobble}};
+    for (const auto& range : ranges) {
+        if (arg != range.option) continue;
+        if (!within(range.low, range.high)) {
+            error = arg + " must be a number from " + std::to_string(std::lround(range.low)) +
+                    " to " + std::to_string(std::lround(range.high)) + ", not " + value;
+            return false;
+        }
+        *range.knob = number;
+        return true;
+    }
+    const size_t comma = value.find(',');
+    long long low = 0, high = 0;
+    if (arg == "--speeds") {
+        if (comma == std::string::npos || !parseInteger(value.substr(0, comma), 5, 60, low) ||
+            !parseInteger(value.substr(comma + 1), low, 60, high)) {
+            error = "--speeds must be MIN,MAX in whole mph, 5 <= MIN <= MAX <= 60, not " + value;
+            return false;
+        }
+        knobs.minSpeed = static_cast<int>(low);
+        knobs.maxSpeed = static_cast<int>(high);
+    } else if (arg == "--strength") {
+        if (!within(-1, 1)) {
+            error = "--strength must be a number from -1 (random) to 1, not " + value;
+            return false;
+        }
+        knobs.strength = number;
+    } else if (arg == "--lobes") {
+        if (!parseInteger(value, 0, 8, whole) || whole == 1) {
+            error = "--lobes must be 0 (a mix) or a whole number from 2 to 8, not " + value;
+            return false;
+        }
+        knobs.lobes = static_cast<int>(whole);
+    } else {
+        error = "unknown option " + arg;
+        return false;
+    }
+    return true;
+}
+
 }  // namespace
 
 bool parseLabOptions(const std::vector<std::string>& args, LabOptions& options,
                      std::string& error) {
     std::vector<std::string> courses;
+    bool knobGiven = false;
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];
         if (arg == "--tune") {
@@ -186,10 +267,24 @@ bool parseLabOptions(const std::vector<std::string>& args, LabOptions& options,
                 return false;
             }
             (arg == "--watch-speed" ? options.watchSpeed : options.controllerTimeout) = number;
+        } else if (parseCourseOption(arg, value, args, i, options, error)) {
+            knobGiven = knobGiven || arg != "--make-course";
         } else {
-            error = "unknown option " + arg;
             return false;
         }
+    }
+    if (knobGiven && options.madeCoursePath.empty()) {
+        error = "the course knobs go with --make-course SEED FILE";
+        return false;
+    }
+    if (!options.madeCoursePath.empty() &&
+        (!courses.empty() || options.tune || options.board || !options.controller.empty() ||
+         options.watch || !options.recordFolder.empty() || !options.csvPath.empty() ||
+         !options.mapPath.empty() || !options.jsonPath.empty())) {
+        error =
+            "--make-course makes a course and drives nothing: no course file, --tune, --board, "
+            "--controller, --record, --watch, --csv, --map or --json with it";
+        return false;
     }
     if (options.tune &&
         (!options.controller.empty() || !options.recordFolder.empty() || options.watch)) {

@@ -1,6 +1,7 @@
 // The lab's command line.
 #pragma once
 
+#include "CourseMaker.h"
 #include "LabDefaults.h"
 #include "TuningStep.h"
 
@@ -39,6 +40,10 @@ struct LabOptions {
     std::vector<unsigned> seeds = defaultBoardSeeds;
     int jobs = 0;
     std::string reportFolder;
+    // --make-course SEED FILE and its knobs.
+    std::string madeCoursePath;
+    unsigned courseSeed = 0;
+    CourseKnobs knobs;
 };
 
 extern const char* const labUsage;

@@ -1,12 +1,15 @@
 // roadsim-lab: evaluates and tunes the autopilot or an external controller on a course, headlessly
 // and faster than real time, records what the driver sees and shows it in a window.
 #include "Board.h"
+#include "CourseMaker.h"
 #include "CourseMap.h"
 #include "LabDrive.h"
 #include "LabOptions.h"
 #include "Shell.h"
 #include "Tuner.h"
 
+#include <algorithm>
+#include <cctype>
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
@@ -161,6 +164,29 @@ int runTuner(LabDrive& lab, const LabOptions& options) {
     return result.bestScore.finished ? 0 : 3;
 }
 
+// Names the course after its file, as one word.
+int makeCourseFile(unsigned seed, const std::string& fileName, const CourseKnobs& knobs) {
+    std::string name = std::filesystem::u8path(fileName).stem().u8string();
+    std::replace_if(
+        name.begin(), name.end(), [](unsigned char c) { return std::isspace(c); }, '_');
+    const MadeCourse made = makeCourse(seed, name.empty() ? "course" : name, knobs);
+    if (made.text.empty()) {
+        std::cerr << "roadsim-lab: " << made.error << std::endl;
+        return 1;
+    }
+    std::ofstream out(fileName, std::ios::binary);
+    if (!(out << made.text) || !out.flush()) {
+        std::cerr << "roadsim-lab: cannot write " << fileName << std::endl;
+        return 1;
+    }
+    std::printf(
+        "%s: %d waypoints, %.0f ft, %d obstacle groups; the autopilot drove %u x %d laps, mean "
+        "lap %.2f s, worst cross-track %.2f ft, %d obstacles hit\n",
+        fileName.c_str(), made.waypoints, made.lengthFt, made.groups, courseCheckSeeds,
+        courseCheckLaps, made.meanLapSeconds, made.worstCrossTrackFt, made.obstaclesHit);
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -178,6 +204,8 @@ int main(int argc, char** argv) {
         // Each drive runs this very program.
         return runBoard(options, thisProgram(argv[0]));
     }
+    if (!options.madeCoursePath.empty())
+        return makeCourseFile(options.courseSeed, options.madeCoursePath, options.knobs);
     std::ostringstream text;
     {
         const std::ifstream file(options.coursePath);

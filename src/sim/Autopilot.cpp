@@ -141,10 +141,10 @@ ControlCommand Car::autopilotControl(const Course& course) {
     if (course.getWaypoints().size() < 2) return {steering, speed};
     Tuning tuning;
     for (const TuningSlider& slider : tuningSliders) tuning.*slider.value = this->*slider.carValue;
-    const ControlCommand command = autopilotCommand(
-        {stateUnlocked(), targetSpeed, crossTrackUnlocked(course), headingErrorUnlocked(),
-         obstacleSum},
-        tuning);
+    const ControlCommand command =
+        autopilotCommand({stateUnlocked(), targetSpeed, crossTrackUnlocked(course),
+                          headingErrorUnlocked(), obstacleSum},
+                         tuning);
     steering = command.steering;
     speed = command.speed;
     return command;

@@ -45,7 +45,7 @@ namespace {
 // A position drawn from [low, high), with 64-bit extents so that no rectangle overflows; an empty
 // extent leaves no choice but low. A reversed rectangle reaches beyond low, as the remainder of a
 // negative extent is still non-negative.
-double scatter(Random& random, int32_t low, int32_t high) {
+double scatter(CourseRandom& random, int32_t low, int32_t high) {
     const int64_t extent = int64_t{high} - low;
     if (extent == 0) return low;
     return static_cast<double>(low + random.next() % extent);

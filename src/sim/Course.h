@@ -3,8 +3,8 @@
 
 #include "Animation.h"
 #include "CourseObject.h"
+#include "CourseRandom.h"
 #include "Particle.h"
-#include "Random.h"
 #include "Sound.h"
 
 #include <SDL.h>
@@ -65,5 +65,5 @@ class Course {
     std::vector<CourseObject> obstacles;  // newest first
     std::vector<CourseObject> waypoints;  // in file order
     ParticleList& particles;
-    Random random;  // the obstacles' positions and strengths, and the dirt's flight
+    CourseRandom random;  // the obstacles' positions and strengths, and the dirt's flight
 };

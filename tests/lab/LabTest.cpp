@@ -13,11 +13,13 @@
 #include <sys/wait.h>
 #include <unistd.h>
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <tuple>
 
 namespace {
 
@@ -77,6 +79,20 @@ TEST(LabOptions, ReadsEveryOption) {
     EXPECT_EQ(driven.recordFolder, "out");
     EXPECT_TRUE(driven.watch);
     EXPECT_EQ(driven.watchSpeed, 4);
+
+    LabOptions made;
+    ASSERT_TRUE(parseLabOptions(
+        {"--make-course", "7", "new.txt", "--length", "2000", "--sharpness", "30", "--speeds",
+         "10,35", "--obstacles", "4.5", "--strength", "-1", "--wobble", "0.8", "--lobes", "3"},
+        made, error))
+        << error;
+    EXPECT_EQ(made.courseSeed, 7u);
+    EXPECT_EQ(made.madeCoursePath, "new.txt");
+    const CourseKnobs& knobs = made.knobs;
+    EXPECT_EQ(std::make_tuple(knobs.lengthFt, knobs.sharpnessDeg, knobs.minSpeed, knobs.maxSpeed),
+              std::make_tuple(2000.0, 30.0, 10, 35));
+    EXPECT_EQ(std::make_tuple(knobs.groupsPer1000Ft, *knobs.strength, knobs.wobble, knobs.lobes),
+              std::make_tuple(4.5, -1.0, 0.8, 3));
 }
 
 TEST(LabOptions, DefaultsAreTheGameDefaults) {
@@ -113,7 +129,19 @@ TEST(LabOptions, RejectsBadValuesWithAMessageNamingThem) {
         {{"--watch-speed", "fast"}, "--watch-speed"},
         {{"--record-size", "800x601"}, "--record-size"},
         {{"--record-size", "160"}, "--record-size"},
-        {{"--tune", "--controller", "x"}, "--tune"}};
+        {{"--tune", "--controller", "x"}, "--tune"},
+        {{"--make-course", "x", "new.txt"}, "--make-course"},
+        {{"--make-course", "1"}, "--make-course"},
+        {{"--make-course", "1", "new.txt", "--length", "100"}, "--length"},
+        {{"--make-course", "1", "new.txt", "--sharpness", "90"}, "--sharpness"},
+        {{"--make-course", "1", "new.txt", "--speeds", "40,20"}, "--speeds"},
+        {{"--make-course", "1", "new.txt", "--speeds", "20"}, "--speeds"},
+        {{"--make-course", "1", "new.txt", "--obstacles", "-1"}, "--obstacles"},
+        {{"--make-course", "1", "new.txt", "--strength", "1.5"}, "--strength"},
+        {{"--make-course", "1", "new.txt", "--wobble", "2"}, "--wobble"},
+        {{"--make-course", "1", "new.txt", "--lobes", "1"}, "--lobes"},
+        {{"--make-course", "1", "new.txt", "--map", "m.png"}, "--make-course"},
+        {{"--lobes", "3"}, "--make-course"}};
     for (const auto& [args, named] : bad) {
         LabOptions options;
         std::string error;
@@ -251,31 +279,94 @@ TEST(LabDrive, ReachesTheSameStateAsTheGamesFramesOfTheSameLength) {
     }
 }
 
+// The shipped course and every course of the gallery.
+std::vector<fs::path> shippedCourses() {
+    std::vector<fs::path> courses;
+    for (const auto& entry : fs::directory_iterator(ROADSIM_DATA_DIR "/gallery"))
+        courses.push_back(entry.path());
+    std::sort(courses.begin(), courses.end());
+    courses.insert(courses.begin(), ROADSIM_DATA_DIR "/courses.txt");
+    return courses;
+}
+
+bool segmentsCross(const CourseObject& a, const CourseObject& b, const CourseObject& c,
+                   const CourseObject& d) {
+    const auto side = [](const CourseObject& p, const CourseObject& q, const CourseObject& r) {
+        return (q.x - p.x) * (r.y - p.y) - (q.y - p.y) * (r.x - p.x) > 0;
+    };
+    return side(a, b, c) != side(a, b, d) && side(c, d, a) != side(c, d, b);
+}
+
 TEST(ShippedCourse, AutopilotDrivesEveryLapInOrderAtTheDefaultTuning) {
-    LabDrive lab(shippedCourse, "courses.txt");
-    ASSERT_TRUE(lab.valid());
-    const int32_t waypointCount = static_cast<int32_t>(lab.getCourse().getWaypoints().size());
-    ASSERT_GE(waypointCount, 10);
-    DriveSettings settings;
-    settings.laps = 3;
-    settings.seed = 20261208;
-    settings.recordTrace = true;
-    const DriveResult result = lab.drive(Tuning(), settings);
-    ASSERT_TRUE(result.finished());
-    int32_t previous = 0;
-    for (const TraceRow& row : result.trace) {
-        // The course restarts at the origin only from the last waypoint.
-        if (row.waypointIndex < previous) {
-            EXPECT_EQ(previous, waypointCount - 1) << row.seconds;
-        } else if (row.waypointIndex > previous) {
-            EXPECT_EQ(row.waypointIndex, previous + 1) << row.seconds;
+    const std::vector<fs::path> courses = shippedCourses();
+    EXPECT_GE(courses.size(), 13u) << "the shipped course and a gallery of twelve";
+    for (const fs::path& path : courses) {
+        SCOPED_TRACE(path.filename().string());
+        CaptureStderr();
+        LabDrive lab(readFile(path), path.string());
+        EXPECT_EQ(GetCapturedStderr(), "") << "the game's reader complains";
+        ASSERT_TRUE(lab.valid());
+        const std::vector<CourseObject>& w = lab.getCourse().getWaypoints();
+        const int32_t waypointCount = static_cast<int32_t>(w.size());
+        ASSERT_GE(waypointCount, 10);
+        // North from the origin, clockwise, and home from the south.
+        EXPECT_EQ(std::make_tuple(w[0].x, w[0].y, w[1].x), std::make_tuple(0.0, 0.0, 0.0));
+        EXPECT_GT(
+            std::find_if(w.begin(), w.end(), [](const CourseObject& p) { return p.x != 0; })->x, 0);
+        EXPECT_LT(std::hypot(w.back().x, w.back().y), 50);
+        EXPECT_GT(w.back().y - w[waypointCount - 2].y, 0);
+        for (int32_t i = 0; i + 1 < waypointCount; ++i)
+            for (int32_t j = i + 2; j + 1 < waypointCount; ++j)
+                EXPECT_FALSE(segmentsCross(w[i], w[i + 1], w[j], w[j + 1])) << i << " and " << j;
+        if (path.parent_path().filename() == "gallery") {
+            EXPECT_EQ(lab.getCourse().getName(), path.stem().string());
         }
-        previous = row.waypointIndex;
+
+        DriveSettings settings;
+        settings.laps = 3;
+        settings.seed = 20261208;
+        settings.recordTrace = true;
+        const DriveResult result = lab.drive(Tuning(), settings);
+        ASSERT_TRUE(result.finished());
+        int32_t previous = 0;
+        for (const TraceRow& row : result.trace) {
+            // The course restarts at the origin only from the last waypoint.
+            if (row.waypointIndex < previous) {
+                EXPECT_EQ(previous, waypointCount - 1) << row.seconds;
+            } else if (row.waypointIndex > previous) {
+                EXPECT_EQ(row.waypointIndex, previous + 1) << row.seconds;
+            }
+            previous = row.waypointIndex;
+        }
+        for (const LapFigures& lap : result.laps) {
+            std::printf("%s lap: %.2f s, worst cross-track %.2f ft, %d obstacles hit\n",
+                        path.stem().c_str(), lap.seconds, lap.worstCrossTrack, lap.obstaclesHit);
+            EXPECT_LT(lap.worstCrossTrack, 40) << "strays from the segment";
+        }
     }
-    for (const LapFigures& lap : result.laps) {
-        std::printf("lap: %.2f s, worst cross-track %.2f ft, %d obstacles hit\n", lap.seconds,
-                    lap.worstCrossTrack, lap.obstaclesHit);
-        EXPECT_LT(lap.worstCrossTrack, 40) << "strays from the segment";
+}
+
+TEST(ShippedCourse, GalleryIsRemadeByteForByteAndAnUnmadeCourseFails) {
+    const ScratchDirectory scratch;
+    ASSERT_EQ(std::system(ROADSIM_SOURCE_DIR "/tools/gallery/make-gallery.sh " ROADSIM_LAB
+                                             " . >made.txt"),
+              0);
+    for (const fs::path& path : shippedCourses())
+        if (path.parent_path().filename() == "gallery") {
+            EXPECT_TRUE(readFile(path) == readFile("gallery" / path.filename())) << path;
+        }
+    EXPECT_EQ(splitLines(readFile("made.txt")).size(), shippedCourses().size() - 1);
+
+    // The arguments, the status and what the lab says.
+    const std::tuple<std::string, int, std::string> cases[] = {
+        {"--make-course 3 no/such/folder/new.txt", 1, "cannot write no/such/folder/new.txt"},
+        {"--make-course 3 new.txt --length 800 --sharpness 10", 1, "--sharpness 10.0"},
+        {"--make-course 3 new.txt --speeds 40,20", 2, "--speeds"},
+    };
+    for (const auto& [arguments, status, said] : cases) {
+        EXPECT_EQ(runLab(arguments + " 2>err.txt"), status) << arguments;
+        EXPECT_NE(readFile("err.txt").find(said), std::string::npos) << readFile("err.txt");
+        EXPECT_FALSE(fs::exists("new.txt"));
     }
 }
 

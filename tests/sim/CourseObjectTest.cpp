@@ -2,7 +2,7 @@
 #include "CourseObject.h"
 
 #include "Course.h"
-#include "Random.h"
+#include "CourseRandom.h"
 #include "SimTestData.h"
 
 #include <gtest/gtest.h>
@@ -210,7 +210,7 @@ struct DirtDraws {
 
 // The three numbers that the next collision draws from the course's generator after seed.
 DirtDraws dirtDraws(unsigned seed) {
-    Random random(seed);
+    CourseRandom random(seed);
     const double vx = (random.next() % 2000 - 1000) / 15.0;
     const double vy = (random.next() % 2000 - 1000) / 15.0;
     return {vx, vy, random.next() % 1000};

@@ -7,9 +7,9 @@
 #include <cstddef>
 #include <cstdint>
 
-class Random {
+class CourseRandom {
   public:
-    explicit Random(unsigned seed = 1);
+    explicit CourseRandom(unsigned seed = 1);
     // Starts the sequence again, as srand(seed) does.
     void seed(unsigned seed);
     // The next number from 0 to 2147483647, as rand() gives it.

@@ -1,11 +1,11 @@
 // The GNU C library's rand() sequence, word for word.
-#include "Random.h"
+#include "CourseRandom.h"
 
-Random::Random(unsigned seedValue) : state(), front(3), rear(0) {
+CourseRandom::CourseRandom(unsigned seedValue) : state(), front(3), rear(0) {
     seed(seedValue);
 }
 
-void Random::seed(unsigned seedValue) {
+void CourseRandom::seed(unsigned seedValue) {
     // The library's own start: the seed (1 for 0), then 30 words of the minimal standard
     // generator, computed without overflow, then 310 numbers thrown away.
     int32_t word = seedValue == 0 ? 1 : static_cast<int32_t>(seedValue);
@@ -22,7 +22,7 @@ void Random::seed(unsigned seedValue) {
     for (int i = 0; i < 310; ++i) next();
 }
 
-int32_t Random::next() {
+int32_t CourseRandom::next() {
     state[front] += state[rear];
     const uint32_t value = state[front];
     front = (front + 1) % state.size();

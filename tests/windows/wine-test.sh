@@ -146,6 +146,9 @@ check "the recorded frames are readable PNGs" identify "$app/rec/frames/000001.p
 check "a Windows controller drives a lap as on Linux" diff \
     <(lab courses.txt --controller '"..\my controllers\controller.exe"') \
     <(linux_lab courses.txt --controller "$work/controller")
+check "the course maker writes the same course under a non-ASCII name" diff \
+    <(lab --make-course 3 "új pálya.txt" >/dev/null && tr -d '\r' <"$app/új pálya.txt") \
+    <(linux_lab --make-course 3 "$work/új pálya.txt" >/dev/null && cat "$work/új pálya.txt")
 check "the leaderboard ranks the autopilot and the controller as on Linux" diff \
     <(lab --board courses.txt --driver 'mine="..\my controllers\controller.exe"' --seeds 1,2 \
         --report board >/dev/null && tr -d '\r' <"$app/board/results.csv") \

@@ -44,7 +44,7 @@ version() { private apt-cache showsrc "$1" | awk '/^Version:/ {print $2; exit}';
 sources=(libsdl1.2 sdl-mixer1.2 zlib libpng1.6)
 key=""
 for s in "${sources[@]}"; do key+="$s=$(version "$s") "; done
-# The rotozoomer's source listing comes in a binary package that the host's own apt serves.
+# SDL_gfx's source listings come in a binary package that the host's own apt serves.
 gfx_doc=$(apt-cache policy libsdl-gfx1.2-doc | awk '/Candidate:/ {print $2}')
 key+="libsdl-gfx1.2-doc=$gfx_doc $($host-gcc-posix -dumpversion) "
 key+=$(cat "$0" "$here/gfx-from-doc.py" | sha256sum | cut -c1-12)

@@ -91,9 +91,10 @@ bool ControllerProcess::start(const std::string& command, std::string& why) {
                                                &limits, sizeof limits);
 
     // /s keeps the command's own quotes, /d leaves out the user's AutoRun commands.
-    char shell[MAX_PATH] = "cmd.exe";
-    GetEnvironmentVariableA("ComSpec", shell, sizeof shell);
-    std::string line = std::string("\"") + shell + "\" /d /s /c \"" + command + "\"";
+    char comSpec[MAX_PATH];
+    const DWORD length = GetEnvironmentVariableA("ComSpec", comSpec, sizeof comSpec);
+    const std::string shell = length > 0 && length < sizeof comSpec ? comSpec : "cmd.exe";
+    std::string line = "\"" + shell + "\" /d /s /c \"" + command + "\"";
     STARTUPINFOA startup{};
     startup.cb = sizeof startup;
     startup.dwFlags = STARTF_USESTDHANDLES;
@@ -106,9 +107,10 @@ bool ControllerProcess::start(const std::string& command, std::string& why) {
     const bool running = ready && CreateProcessA(nullptr, line.data(), nullptr, nullptr, TRUE,
                                                  CREATE_SUSPENDED | CREATE_NEW_PROCESS_GROUP,
                                                  nullptr, nullptr, &startup, &started);
+    const DWORD error = GetLastError();
     for (HANDLE* handle : {&input, &output, &errors}) closeHandle(*handle);
     if (!running) {
-        why = ready ? "cmd.exe could not be started (error " + std::to_string(GetLastError()) + ")"
+        why = ready ? "cmd.exe could not be started (error " + std::to_string(error) + ")"
                     : "no pipe";
         stop();
         return false;

@@ -1,5 +1,6 @@
-// Running the drives of the leaderboard side by side, one process each (the course reader's
-// random numbers are the process's own), gathering their figures and writing the report.
+// Running the drives of the leaderboard side by side, one process each (a drive silences the
+// process's output streams and a controller that crashes takes only its own drive down),
+// gathering their figures and writing the report.
 #include "Board.h"
 
 #include "Shell.h"

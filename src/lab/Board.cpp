@@ -162,6 +162,10 @@ std::string driveCommand(const std::string& self, const LabOptions& options,
         command += " --controller " + shellQuoted(driver.command) + " --controller-timeout " +
                    number(options.controllerTimeout);
     const std::string base = out.u8string();
+    if (options.recordWidth > 0)
+        command += " --record " + shellQuoted(base + ".rec") + " --record-size " +
+                   std::to_string(options.recordWidth) + "x" + std::to_string(options.recordHeight);
+    if (!options.imageFolder.empty()) command += " --images " + shellQuoted(options.imageFolder);
     return command + " --json " + shellQuoted(base + ".json") + " >" + shellQuoted(base + ".out") +
            " 2>" + shellQuoted(base + ".err");
 }

@@ -45,7 +45,7 @@ Controller::~Controller() {
     stop();
 }
 
-bool Controller::start(const Course& course) {
+bool Controller::start(const Course& course, const std::string& recording) {
     process = std::make_unique<ControllerProcess>();
     std::string why;
     if (!process->start(command, why)) return fail(ControllerFault::cannotStart, 0, why);
@@ -56,12 +56,13 @@ bool Controller::start(const Course& course) {
     Json obstacles = Json::array();
     for (const CourseObject& obstacle : course.getObstacles())
         obstacles.push_back({{"x", obstacle.x}, {"y", obstacle.y}, {"strength", obstacle.value}});
-    return send(dump({{"type", "course"},
-                      {"name", course.getName()},
-                      {"step_ms", driverStepMs},
-                      {"waypoints", std::move(waypoints)},
-                      {"obstacles", std::move(obstacles)}}),
-                0);
+    Json message = {{"type", "course"},
+                    {"name", course.getName()},
+                    {"step_ms", driverStepMs},
+                    {"waypoints", std::move(waypoints)},
+                    {"obstacles", std::move(obstacles)}};
+    if (!recording.empty()) message["recording"] = recording;
+    return send(dump(message), 0);
 }
 
 bool Controller::decide(const StepState& state, const std::string& image,

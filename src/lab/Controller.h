@@ -35,7 +35,8 @@ class Controller {
     Controller& operator=(const Controller&) = delete;
 
     // Starts the command and sends it the course; false (see fault()) when that fails.
-    bool start(const Course& course);
+    // With a recording folder, the course message names it: the states' images lie there.
+    bool start(const Course& course, const std::string& recording = "");
     // Sends the state (with the recorded frame's path, when there is one) and reads the reply.
     bool decide(const StepState& state, const std::string& image, ControlCommand& command);
     // Says goodbye, closes the pipe and gives the controller 2 s to end before ending it.

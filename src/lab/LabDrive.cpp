@@ -105,7 +105,9 @@ DriveResult LabDrive::drive(const Tuning& tuning, const DriveSettings& settings)
     readCourse(settings.seed);
     car->reset();
     car->setTuning(tuning);
-    if (settings.controller != nullptr && !settings.controller->start(course)) {
+    if (settings.controller != nullptr &&
+        !settings.controller->start(
+            course, settings.recorder != nullptr ? settings.recorder->absoluteFolder() : "")) {
         result.end = DriveEnd::controllerFailed;
         return result;
     }

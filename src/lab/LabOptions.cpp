@@ -16,7 +16,8 @@ const char* const labUsage =
     "                   [--controller COMMAND] [--controller-timeout SECONDS] [--record DIR]\n"
     "                   [--record-size WxH] [--watch] [--watch-speed K] [--tune] [--json FILE]\n"
     "       roadsim-lab --board COURSE_OR_FOLDER... [--driver NAME=COMMAND]... [--seeds 1,2,3]\n"
-    "                   [--laps N] [--jobs N] [--report DIR] [tuning and controller options]\n"
+    "                   [--laps N] [--jobs N] [--report DIR] [--record-size WxH] [--images DIR]\n"
+    "                   [tuning and controller options]\n"
     "       roadsim-lab --make-course SEED FILE [--length FT] [--sharpness DEG]\n"
     "                   [--speeds MIN,MAX] [--obstacles N] [--strength S] [--wobble W]\n"
     "                   [--lobes K]\n"
@@ -29,6 +30,8 @@ const char* const labUsage =
     "                               may take 10 s more, for the controller to start)\n"
     "  --record DIR                 the frame of every step as DIR/frames/NNNNNN.png and\n"
     "                               DIR/driving_log.csv; DIR must be new or empty\n"
+    "  --images DIR                 the bitmaps of the recorded or watched frames (default:\n"
+    "                               the course file's folder)\n"
     "  --record-size WxH            save the frames scaled down to W x H by area averaging,\n"
     "                               such as 160x120 (default: the whole 800x600 frame)\n"
     "  --watch                      show the drive in a window; Escape ends it\n"
@@ -38,7 +41,9 @@ const char* const labUsage =
     "  --board                      rank the autopilot (at the tuning values) and every\n"
     "                               --driver on every course (a folder: its *.txt) and seed,\n"
     "                               one drive per core at a time\n"
-    "  --report DIR                 the board's results.csv, results.json and index.html\n"
+    "  --report DIR                 the board's results.csv, results.json and index.html;\n"
+    "                               with --record-size, every drive records its frames (in\n"
+    "                               a folder that goes afterwards) for drivers that see them\n"
     "  --make-course SEED FILE      write a new course, checked by driving it: a loop of\n"
     "                               about --length feet (default 3000), turns up to\n"
     "                               --sharpness degrees (45), target speeds MIN to MAX mph\n"
@@ -212,6 +217,8 @@ bool parseLabOptions(const std::vector<std::string>& args, LabOptions& options,
             options.controller = value;
         } else if (arg == "--record") {
             options.recordFolder = value;
+        } else if (arg == "--images") {
+            options.imageFolder = value;
         } else if (arg == "--json") {
             options.jsonPath = value;
         } else if (arg == "--report") {

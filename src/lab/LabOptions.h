@@ -25,7 +25,8 @@ struct LabOptions {
     std::string controller;
     double controllerTimeout = defaultControllerTimeoutSeconds;
     std::string recordFolder;
-    int recordWidth = 0;  // 0: the screen's size
+    std::string imageFolder;  // empty: the course file's folder
+    int recordWidth = 0;      // 0: the screen's size
     int recordHeight = 0;
     bool watch = false;
     double watchSpeed = 1;

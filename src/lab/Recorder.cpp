@@ -45,6 +45,11 @@ Recorder::~Recorder() {
     close();
 }
 
+std::string Recorder::absoluteFolder() const {
+    std::error_code ignored;
+    return fs::absolute(fs::u8path(folder), ignored).u8string();
+}
+
 bool Recorder::open(std::string& error) {
     std::error_code code;
     if (fs::exists(fs::u8path(folder), code) && !fs::is_empty(fs::u8path(folder), code)) {

@@ -41,6 +41,8 @@ class Recorder {
     bool close();
     // The file that could not be written, and why.
     const std::string& error() const { return failure; }
+    // The folder as an absolute path, in UTF-8.
+    std::string absoluteFolder() const;
     // Rows in the log: the steps recorded completely.
     int64_t loggedSteps() const { return firstRow; }
 

@@ -215,13 +215,15 @@ int main(int argc, char** argv) {
         }
         text << file.rdbuf();
     }
-    // Frames that someone sees show the sprites of the course's folder.
+    // Frames that someone sees show the sprites of the course's folder, or of --images.
     const bool seen = options.watch || !options.recordFolder.empty();
-    LabDrive lab(text.str(), options.coursePath,
-                 seen ? std::filesystem::absolute(std::filesystem::u8path(options.coursePath))
-                            .parent_path()
-                            .u8string()
-                      : "");
+    const std::string images =
+        !options.imageFolder.empty()
+            ? options.imageFolder
+            : std::filesystem::absolute(std::filesystem::u8path(options.coursePath))
+                  .parent_path()
+                  .u8string();
+    LabDrive lab(text.str(), options.coursePath, seen ? images : "");
     if (!lab.valid()) return 1;
     return options.tune ? runTuner(lab, options) : evaluate(lab, options);
 }

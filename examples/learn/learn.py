@@ -1,0 +1,140 @@
+#!/usr/bin/python3
+"""The whole recipe of the learned driver: record the expert, train, drive and learn from its own mistakes, evaluate on courses it never saw.
+
+    learn.py [--model FILE] [--smoke]
+
+Trains on eight gallery courses and evaluates on the shipped course and the four others, with
+obstacle layouts (seeds) never trained on, against the built-in autopilot at its defaults.
+"""
+import argparse
+import concurrent.futures
+import json
+import os
+import subprocess
+import sys
+import tempfile
+import time
+
+from frames import DATA, LAB, SIZE, np, stage
+import drive
+import net
+import torch
+import train
+
+GALLERY = os.path.join(DATA, "gallery")
+TRAIN = ["hairpin_hollow", "grand_tour", "open_meadow", "boulder_field", "weak_hedges",
+         "rock_garden", "four_leaf", "starfish"]
+HELD_OUT = ["meadow_loop", "bramble_run", "country_lanes", "kidney_bean", "trefoil"]
+EXPERT_SEEDS = [101, 102]
+ROUNDS = 3
+EVAL_SEED = 1
+EVAL_LAPS = 3
+STEPS_PER_DRIVE = 3000  # a learner's drive while it still strays is cut short here
+
+
+def course_file(name):
+    return os.path.join(DATA, "courses.txt") if name == "meadow_loop" else os.path.join(GALLERY, name + ".txt")
+
+
+def lab(course, seed, laps, work, record=None, model=None, steps=None):
+    """One drive of the lab; its figures as JSON (laps, hits, end), or None when it wrote none."""
+    figures = os.path.join(work, f"{os.path.basename(course)}-{seed}-{record and os.path.basename(record)}.json")
+    command = [LAB, stage(course, os.path.join(work, "courses")), "--seed", str(seed),
+               "--laps", str(laps), "--json", figures]
+    if record:
+        command += ["--record", record, "--record-size", SIZE]
+    if model:
+        controller = [sys.executable, os.path.abspath(drive.__file__), model, record]
+        if steps:
+            controller += ["--steps", str(steps)]
+        command += ["--controller", " ".join(controller), "--controller-timeout", "5"]
+    subprocess.run(["nice"] + command, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    if not os.path.exists(figures):
+        return None
+    with open(figures) as file:
+        return json.load(file)
+
+
+def in_parallel(jobs):
+    """Runs the lab drives two at a time (the machine's two cores): the lab, then the controller."""
+    with concurrent.futures.ThreadPoolExecutor(2) as pool:
+        return list(pool.map(lambda job: lab(*job), jobs))
+
+
+def step_ms(model, recording, frames):
+    """The controller's time for one step on one core: the message, the frame, the network, the reply."""
+    torch.set_num_threads(1)
+    driver = net.load(model)
+    lines = [json.dumps({"type": "state", "speed": 25.0, "image": f"frames/{i:06d}.png"})
+             for i in range(1, frames + 1)]
+    start = time.perf_counter()
+    for line in lines:
+        drive.reply(driver, recording, json.loads(line))
+    return (time.perf_counter() - start) * 1000 / len(lines)
+
+
+def table(rows):
+    print("| Course | Seed | Laps | RMS (ft) | Autopilot RMS (ft) | Ratio | Hits | Autopilot hits | Goal |")
+    print("|---|---|---|---|---|---|---|---|---|")
+    for name, seed, mine, expert in rows:
+        laps = mine["laps"] if mine else []
+        rms = (np.mean([l["rms_cross_track"] ** 2 for l in laps]) ** 0.5) if laps else float("nan")
+        expert_rms = np.mean([l["rms_cross_track"] ** 2 for l in expert["laps"]]) ** 0.5
+        hits, expert_hits = sum(l["hits"] for l in laps), sum(l["hits"] for l in expert["laps"])
+        met = len(laps) == EVAL_LAPS and rms <= 2 * expert_rms and hits <= expert_hits
+        print(f"| {name} | {seed} | {len(laps)} | {rms:.2f} | {expert_rms:.2f} | {rms / expert_rms:.2f} "
+              f"| {hits} | {expert_hits} | {'yes' if met else 'no'} |")
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
+    parser.add_argument("--model", default=os.path.join(os.path.dirname(os.path.abspath(__file__)), "model.pt"))
+    parser.add_argument("--smoke", action="store_true",
+                        help="a few hundred frames, one round, a few dozen steps: the pieces fit")
+    options = parser.parse_args()
+    torch.set_num_threads(2)
+    started = time.time()
+    say = lambda text: print(f"[{time.time() - started:6.0f} s] {text}", file=sys.stderr, flush=True)
+    courses, seeds, rounds, epochs = TRAIN, EXPERT_SEEDS, ROUNDS, (12, 6)
+    if options.smoke:
+        courses, seeds, rounds, epochs = TRAIN[:1], EXPERT_SEEDS[:1], 0, (1, 1)
+    with tempfile.TemporaryDirectory(prefix="roadsim-learn-") as work:
+        recordings = [os.path.join(work, f"expert-{name}-{seed}") for name in courses for seed in seeds]
+        in_parallel([(course_file(name), seed, 1, work, record)
+                     for (name, seed), record in zip([(n, s) for n in courses for s in seeds], recordings)])
+        views, speeds, targets = train.load(recordings)
+        if options.smoke:
+            views, speeds, targets = views[:300], speeds[:300], targets[:300]
+        driver = net.Driver()
+        say(f"expert: {len(views)} frames; training")
+        say("RMS error steering {:.2f} deg, speed {:.2f} mph".format(*train.fit(driver, views, speeds, targets, epochs[0])))
+        torch.save(driver.state_dict(), options.model)
+        for round in range(1, rounds + 1):
+            mine = [os.path.join(work, f"round{round}-{name}") for name in courses]
+            in_parallel([(course_file(name), 200 + 10 * round + i, 1, work, record, options.model, STEPS_PER_DRIVE)
+                         for i, (name, record) in enumerate(zip(courses, mine))])
+            more = train.load(mine)
+            views, speeds, targets = (torch.cat([a, b]) for a, b in zip((views, speeds, targets), more))
+            say(f"round {round}: {len(more[0])} frames of its own driving, {len(views)} in all; training")
+            say("RMS error steering {:.2f} deg, speed {:.2f} mph".format(*train.fit(driver, views, speeds, targets, epochs[1], round)))
+            torch.save(driver.state_dict(), options.model)
+        if options.smoke:
+            record = os.path.join(work, "smoke-drive")
+            figures = lab(course_file(HELD_OUT[0]), EVAL_SEED, 1, work, record, options.model, 40)
+            steps = len(open(os.path.join(record, "driving_log.csv")).readlines()) - 1
+            say(f"smoke: the learned driver drove {steps} steps; a step takes {step_ms(options.model, record, steps):.1f} ms")
+            return 0 if steps >= 40 and figures else 1
+        say(f"evaluating on {', '.join(HELD_OUT)}, seed {EVAL_SEED}, {EVAL_LAPS} laps")
+        jobs = [(course_file(name), EVAL_SEED, EVAL_LAPS, work, os.path.join(work, f"eval-{name}"), options.model)
+                for name in HELD_OUT]
+        mine = in_parallel(jobs)
+        experts = in_parallel([(course, seed, laps, work) for course, seed, laps, *_ in jobs])
+        say(f"model {os.path.getsize(options.model) / 1024:.0f} KB; a step takes "
+            f"{step_ms(options.model, jobs[0][4], 1000):.2f} ms on one core")
+        table([(name, EVAL_SEED, m, e) for name, m, e in zip(HELD_OUT, mine, experts)])
+    say("done")
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())

@@ -4,7 +4,10 @@
     roadsim-lab COURSE --record DIR --record-size 80x60 --controller "drive.py MODEL.pt DIR"
 
 It reads the frame named in every state message from DIR and answers with the network's steering
-and speed. Of the state's numbers it uses only the speed, which the dashboard's gauge shows anyway.
+and speed. Of the state's numbers it uses only the speed, which the dashboard's gauge shows anyway;
+the steering it knows as a driver knows where it turned the wheel: from its own answers, moved as
+the lab moves the car's (at most 7.5 degrees a step, within 45 either way), from 0 whenever the car
+stands at the start (the speed reads 0 only there: at the beginning and after each lap).
 """
 import argparse
 import json
@@ -16,10 +19,15 @@ import net
 import torch
 
 
-def reply(driver, recording, message):
-    """The answer to one state message, as the line to send."""
-    steering, speed = driver.act(view(os.path.join(recording, message["image"])), message["speed"])
-    return json.dumps({"steering": steering, "speed": speed})
+STEERING_STEP = 7.5
+MAX_STEERING = 45.0
+
+
+def reply(driver, recording, message, steering):
+    """The answer to one state message, as the line to send, and the steering it leaves the car."""
+    asked, speed = driver.act(view(os.path.join(recording, message["image"])), message["speed"], steering)
+    steering += min(STEERING_STEP, max(-STEERING_STEP, asked - steering))
+    return json.dumps({"steering": asked, "speed": speed}), min(MAX_STEERING, max(-MAX_STEERING, steering))
 
 
 def main():
@@ -30,13 +38,16 @@ def main():
     options = parser.parse_args()
     torch.set_num_threads(1)
     driver = net.load(options.model)
-    steps = 0
+    steps, steering = 0, 0.0
     for line in sys.stdin:
         message = json.loads(line)
         if message["type"] == "end" or steps == options.steps:
             break
         if message["type"] == "state":
-            print(reply(driver, options.recording, message), flush=True)
+            if message["speed"] == 0:
+                steering = 0.0
+            answer, steering = reply(driver, options.recording, message, steering)
+            print(answer, flush=True)
             steps += 1
 
 

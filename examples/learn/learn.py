@@ -26,10 +26,10 @@ TRAIN = ["hairpin_hollow", "grand_tour", "open_meadow", "boulder_field", "weak_h
          "rock_garden", "four_leaf", "starfish"]
 HELD_OUT = ["meadow_loop", "bramble_run", "country_lanes", "kidney_bean", "trefoil"]
 EXPERT_SEEDS = [101, 102]
-ROUNDS = 3
+ROUNDS = 2
 EVAL_SEED = 1
 EVAL_LAPS = 3
-STEPS_PER_DRIVE = 3000  # a learner's drive while it still strays is cut short here
+STEPS_PER_DRIVE = 3600  # a learner's drive while it still strays is cut short here
 
 
 def course_file(name):
@@ -69,7 +69,7 @@ def step_ms(model, recording, frames):
              for i in range(1, frames + 1)]
     start = time.perf_counter()
     for line in lines:
-        drive.reply(driver, recording, json.loads(line))
+        drive.reply(driver, recording, json.loads(line), 0.0)
     return (time.perf_counter() - start) * 1000 / len(lines)
 
 
@@ -95,28 +95,28 @@ def main():
     torch.set_num_threads(2)
     started = time.time()
     say = lambda text: print(f"[{time.time() - started:6.0f} s] {text}", file=sys.stderr, flush=True)
-    courses, seeds, rounds, epochs = TRAIN, EXPERT_SEEDS, ROUNDS, (12, 6)
+    courses, seeds, rounds, epochs = TRAIN, EXPERT_SEEDS, ROUNDS, (8, 4)
     if options.smoke:
         courses, seeds, rounds, epochs = TRAIN[:1], EXPERT_SEEDS[:1], 0, (1, 1)
     with tempfile.TemporaryDirectory(prefix="roadsim-learn-") as work:
         recordings = [os.path.join(work, f"expert-{name}-{seed}") for name in courses for seed in seeds]
         in_parallel([(course_file(name), seed, 1, work, record)
                      for (name, seed), record in zip([(n, s) for n in courses for s in seeds], recordings)])
-        views, speeds, targets = train.load(recordings)
+        data = train.load(recordings)
         if options.smoke:
-            views, speeds, targets = views[:300], speeds[:300], targets[:300]
+            data = [column[:300] for column in data]
         driver = net.Driver()
-        say(f"expert: {len(views)} frames; training")
-        say("RMS error steering {:.2f} deg, speed {:.2f} mph".format(*train.fit(driver, views, speeds, targets, epochs[0])))
+        say(f"expert: {len(data[0])} frames; training")
+        say("RMS error steering {:.2f} deg, speed {:.2f} mph".format(*train.fit(driver, *data, epochs[0])))
         torch.save(driver.state_dict(), options.model)
         for round in range(1, rounds + 1):
             mine = [os.path.join(work, f"round{round}-{name}") for name in courses]
             in_parallel([(course_file(name), 200 + 10 * round + i, 1, work, record, options.model, STEPS_PER_DRIVE)
                          for i, (name, record) in enumerate(zip(courses, mine))])
             more = train.load(mine)
-            views, speeds, targets = (torch.cat([a, b]) for a, b in zip((views, speeds, targets), more))
-            say(f"round {round}: {len(more[0])} frames of its own driving, {len(views)} in all; training")
-            say("RMS error steering {:.2f} deg, speed {:.2f} mph".format(*train.fit(driver, views, speeds, targets, epochs[1], round)))
+            data = [torch.cat(pair) for pair in zip(data, more)]
+            say(f"round {round}: {len(more[0])} frames of its own driving, {len(data[0])} in all; training")
+            say("RMS error steering {:.2f} deg, speed {:.2f} mph".format(*train.fit(driver, *data, epochs[1], round)))
             torch.save(driver.state_dict(), options.model)
         if options.smoke:
             record = os.path.join(work, "smoke-drive")

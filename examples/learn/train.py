@@ -17,21 +17,22 @@ import torch
 LOST_FT = 15  # beyond this the view shows too little of the course to learn from
 
 
-def load(folders):
-    """Views, speeds and expert targets of every step where the car was near the track."""
-    views, speeds, targets = [], [], []
+def load(folders, every=1):
+    """Views, speeds, steerings and expert targets of every EVERY-th step where the car was near the track."""
+    views, speeds, steerings, targets = [], [], [], []
     for folder in folders:
-        for row in read_log(folder):
+        for row in read_log(folder)[::every]:
             if abs(float(row["cross_track"])) > LOST_FT:
                 continue
             views.append(view(os.path.join(folder, row["image"])))
             speeds.append(float(row["speed"]))
+            steerings.append(float(row["steering"]))
             targets.append([float(row["expert_steering"]), float(row["expert_speed"])])
-    return (torch.from_numpy(np.array(views)), torch.tensor(speeds),
+    return (torch.from_numpy(np.array(views)), torch.tensor(speeds), torch.tensor(steerings),
             torch.tensor(targets, dtype=torch.float32))
 
 
-def fit(driver, views, speeds, targets, epochs, seed=0):
+def fit(driver, views, speeds, steerings, targets, epochs, seed=0):
     """Adam on the scaled squared error; returns the RMS errors of steering and speed."""
     torch.manual_seed(seed)
     if not driver.background.any():
@@ -44,15 +45,16 @@ def fit(driver, views, speeds, targets, epochs, seed=0):
     driver.train()
     for _ in range(epochs):
         for batch in torch.randperm(len(views)).chunk(batches):
-            loss = (((driver(views[batch], speeds[batch]) - targets[batch]) / scale) ** 2).mean()
+            asked = driver(views[batch], speeds[batch], steerings[batch])
+            loss = (((asked - targets[batch]) / scale) ** 2).mean()
             optimiser.zero_grad()
             loss.backward()
             optimiser.step()
             schedule.step()
     driver.eval()
     with torch.no_grad():
-        error = torch.cat([driver(v, s) - t for v, s, t in
-                           zip(views.split(1024), speeds.split(1024), targets.split(1024))])
+        error = torch.cat([driver(*batch[:3]) - batch[3] for batch in
+                           zip(*(data.split(1024) for data in (views, speeds, steerings, targets)))])
     return error.pow(2).mean(0).sqrt().tolist()
 
 
@@ -62,9 +64,10 @@ def main():
     parser.add_argument("recordings", nargs="+")
     parser.add_argument("--init", help="start from this model rather than afresh")
     parser.add_argument("--epochs", type=int, default=8)
+    parser.add_argument("--every", type=int, default=1, help="learn from every N-th step only")
     options = parser.parse_args()
     driver = net.load(options.init) if options.init else net.Driver()
-    data = load(options.recordings)
+    data = load(options.recordings, options.every)
     steering, speed = fit(driver, *data, options.epochs)
     print(f"trained on {len(data[0])} frames: RMS error steering {steering:.2f} deg, "
           f"speed {speed:.2f} mph", file=sys.stderr)

@@ -32,23 +32,26 @@ with tempfile.TemporaryDirectory() as work:
                 "steering": 0.0, "waypoint": 0, "target_speed": 25.0, "cross_track": 0.0,
                 "heading_error": 0.0, "obstacle_sum": 0.0, "image": image, **numbers}
 
-    states = [state("frames/000030.png", 10.0),
-              state("frames/000030.png", 10.0, x=300.0, heading=2.0, cross_track=-9.0, waypoint=5),
-              state("frames/000005.png", 10.0), state("frames/000030.png", 30.0)]
-    lines = [{"type": "course", "name": "meadow_loop", "step_ms": 50, "waypoints": [], "obstacles": []},
-             *states, {"type": "end"}]
-    answer = subprocess.run(drive, input="".join(json.dumps(m) + "\n" for m in lines),
-                            capture_output=True, text=True, timeout=60)
-    replies = [json.loads(line) for line in answer.stdout.splitlines()]
-    if answer.returncode != 0 or len(replies) != len(states) or not all(
-            isinstance(r.get("steering"), float) and isinstance(r.get("speed"), float) for r in replies):
-        failures.append(f"not one reply of numbers per state: {answer.stdout!r} {answer.stderr!r}")
-    elif replies[0] != replies[1]:
-        failures.append(f"the state's positions changed the reply: {replies[0]} {replies[1]}")
-    elif replies[0] == replies[2]:
-        failures.append(f"another frame left the reply as it was: {replies[0]}")
-    elif replies[0] == replies[3]:
-        failures.append(f"another speed left the reply as it was: {replies[0]}")
+    def answers(state):
+        """The replies of a fresh controller to a course, one state and the end."""
+        lines = [{"type": "course", "name": "meadow_loop", "step_ms": 50, "waypoints": [], "obstacles": []},
+                 state, {"type": "end"}]
+        run = subprocess.run(drive, input="".join(json.dumps(m) + "\n" for m in lines),
+                             capture_output=True, text=True, timeout=60)
+        replies = [json.loads(line) for line in run.stdout.splitlines()]
+        if run.returncode != 0 or len(replies) != 1 or not all(
+                isinstance(r.get(key), float) for r in replies for key in ("steering", "speed")):
+            failures.append(f"not one reply of numbers to one state: {run.stdout!r} {run.stderr!r}")
+        return replies
+
+    seen = answers(state("frames/000030.png", 10.0))
+    if answers(state("frames/000030.png", 10.0, x=300.0, heading=2.0, steering=20.0, cross_track=-9.0,
+                     waypoint=5, heading_error=30.0, obstacle_sum=4.0)) != seen:
+        failures.append("the state's numbers besides the speed changed the reply")
+    if answers(state("frames/000005.png", 10.0)) == seen:
+        failures.append(f"another frame left the reply as it was: {seen}")
+    if answers(state("frames/000030.png", 30.0)) == seen:
+        failures.append(f"another speed left the reply as it was: {seen}")
 
 print("\n".join(failures) or "the learned driver keeps to the protocol")
 sys.exit(1 if failures else 0)

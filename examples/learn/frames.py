@@ -57,9 +57,8 @@ def view(path):
 
 def stage(course, folder):
     """A copy of COURSE in FOLDER beside the game's bitmaps, which the lab takes from the course's folder."""
-    os.makedirs(folder, exist_ok=True)
     for name in os.listdir(DATA):
-        if name.endswith(".bmp") and not os.path.exists(os.path.join(folder, name)):
+        if name.endswith(".bmp"):
             os.symlink(os.path.join(DATA, name), os.path.join(folder, name))
     staged = os.path.join(folder, os.path.basename(course))
     shutil.copyfile(course, staged)

@@ -39,7 +39,7 @@ def course_file(name):
 def lab(course, seed, laps, work, record=None, model=None, steps=None):
     """One drive of the lab; its figures as JSON (laps, hits, end), or None when it wrote none."""
     figures = os.path.join(work, f"{os.path.basename(course)}-{seed}-{record and os.path.basename(record)}.json")
-    command = [LAB, stage(course, os.path.join(work, "courses")), "--seed", str(seed),
+    command = [LAB, stage(course, tempfile.mkdtemp(dir=work)), "--seed", str(seed),
                "--laps", str(laps), "--json", figures]
     if record:
         command += ["--record", record, "--record-size", SIZE]

@@ -95,23 +95,23 @@ def main():
     torch.set_num_threads(2)
     started = time.time()
     say = lambda text: print(f"[{time.time() - started:6.0f} s] {text}", file=sys.stderr, flush=True)
-    courses, seeds, rounds, epochs = TRAIN, EXPERT_SEEDS, ROUNDS, (8, 4)
+    courses, seeds, rounds, epochs, steps = TRAIN, EXPERT_SEEDS, ROUNDS, (8, 4), STEPS_PER_DRIVE
     if options.smoke:
-        courses, seeds, rounds, epochs = TRAIN[:1], EXPERT_SEEDS[:1], 0, (1, 1)
+        courses, seeds, rounds, epochs, steps = TRAIN[:1], EXPERT_SEEDS[:1], 1, (1, 1), 40
     with tempfile.TemporaryDirectory(prefix="roadsim-learn-") as work:
         recordings = [os.path.join(work, f"expert-{name}-{seed}") for name in courses for seed in seeds]
         in_parallel([(course_file(name), seed, 1, work, record)
                      for (name, seed), record in zip([(n, s) for n in courses for s in seeds], recordings)])
         data = train.load(recordings)
         if options.smoke:
-            data = [column[:300] for column in data]
+            data = [column[:300] for column in data]  # a few hundred frames: the pieces fit
         driver = net.Driver()
         say(f"expert: {len(data[0])} frames; training")
         say("RMS error steering {:.2f} deg, speed {:.2f} mph".format(*train.fit(driver, *data, epochs[0])))
         torch.save(driver.state_dict(), options.model)
         for round in range(1, rounds + 1):
             mine = [os.path.join(work, f"round{round}-{name}") for name in courses]
-            in_parallel([(course_file(name), 200 + 10 * round + i, 1, work, record, options.model, STEPS_PER_DRIVE)
+            in_parallel([(course_file(name), 200 + 10 * round + i, 1, work, record, options.model, steps)
                          for i, (name, record) in enumerate(zip(courses, mine))])
             more = train.load(mine)
             data = [torch.cat(pair) for pair in zip(data, more)]

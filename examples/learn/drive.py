@@ -1,5 +1,5 @@
 #!/usr/bin/python3
-"""A controller for roadsim-lab --controller that drives with the learned network, seeing only the frame of each step.
+"""A controller for roadsim-lab that drives with the learned network, seeing only each step's frame.
 
     roadsim-lab COURSE --record DIR --record-size 80x60 --controller "drive.py MODEL.pt DIR"
 
@@ -25,9 +25,11 @@ MAX_STEERING = 45.0
 
 def reply(driver, recording, message, steering):
     """The answer to one state message, as the line to send, and the steering it leaves the car."""
-    asked, speed = driver.act(view(os.path.join(recording, message["image"])), message["speed"], steering)
+    picture = view(os.path.join(recording, message["image"]))
+    asked, speed = driver.act(picture, message["speed"], steering)
     steering += min(STEERING_STEP, max(-STEERING_STEP, asked - steering))
-    return json.dumps({"steering": asked, "speed": speed}), min(MAX_STEERING, max(-MAX_STEERING, steering))
+    steering = min(MAX_STEERING, max(-MAX_STEERING, steering))
+    return json.dumps({"steering": asked, "speed": speed}), steering
 
 
 def main():

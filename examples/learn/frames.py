@@ -1,6 +1,7 @@
-"""What the learned driver sees: the lab's recorded frames, read with the system's libpng, and courses staged where the lab finds their bitmaps.
+"""What the learned driver sees: the lab's recorded frames, and courses staged beside the bitmaps.
 
-Debian's NumPy and PyTorch live in the system's Python: another python3 without them hands over there.
+The frames are read with the system's libpng, which the lab links too. Debian's NumPy and PyTorch
+live in the system's Python: another python3 without them hands over there.
 """
 import csv
 import ctypes
@@ -19,7 +20,7 @@ except ImportError:
 ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
 LAB = os.environ.get("ROADSIM_LAB", os.path.join(ROOT, "build", "roadsim-lab"))
 DATA = os.path.join(ROOT, "data")
-# Ten screen pixels to one each way: the path markers still show, a step reads in a fraction of a ms.
+# Ten screen pixels to one each way: the path markers still show; a frame reads in under 1 ms.
 SIZE = "80x60"
 BANNER_ROWS = 10  # the banner's 100 screen rows show nothing of the course
 
@@ -56,7 +57,7 @@ def view(path):
 
 
 def stage(course, folder):
-    """A copy of COURSE in FOLDER beside the game's bitmaps, which the lab takes from the course's folder."""
+    """A copy of COURSE in FOLDER beside the game's bitmaps: the lab takes them from there."""
     for name in os.listdir(DATA):
         if name.endswith(".bmp"):
             os.symlink(os.path.join(DATA, name), os.path.join(folder, name))

@@ -1,5 +1,5 @@
 #!/usr/bin/python3
-"""The whole recipe of the learned driver: record the expert, train, drive and learn from its own mistakes, evaluate on courses it never saw.
+"""The learned driver's whole recipe: record, train, learn from its own mistakes, evaluate.
 
     learn.py [--model FILE] [--smoke]
 
@@ -15,7 +15,7 @@ import sys
 import tempfile
 import time
 
-from frames import DATA, LAB, SIZE, np, stage
+from frames import DATA, LAB, SIZE, np, read_log, stage
 import drive
 import net
 import torch
@@ -33,13 +33,16 @@ STEPS_PER_DRIVE = 3600  # a learner's drive while it still strays is cut short h
 
 
 def course_file(name):
-    return os.path.join(DATA, "courses.txt") if name == "meadow_loop" else os.path.join(GALLERY, name + ".txt")
+    if name == "meadow_loop":
+        return os.path.join(DATA, "courses.txt")
+    return os.path.join(GALLERY, name + ".txt")
 
 
 def lab(course, seed, laps, work, record=None, model=None, steps=None):
     """One drive of the lab; its figures as JSON (laps, hits, end), or None when it wrote none."""
-    figures = os.path.join(work, f"{os.path.basename(course)}-{seed}-{record and os.path.basename(record)}.json")
-    command = [LAB, stage(course, tempfile.mkdtemp(dir=work)), "--seed", str(seed),
+    folder = tempfile.mkdtemp(dir=work)
+    figures = os.path.join(folder, "figures.json")
+    command = [LAB, stage(course, folder), "--seed", str(seed),
                "--laps", str(laps), "--json", figures]
     if record:
         command += ["--record", record, "--record-size", SIZE]
@@ -56,13 +59,13 @@ def lab(course, seed, laps, work, record=None, model=None, steps=None):
 
 
 def in_parallel(jobs):
-    """Runs the lab drives two at a time (the machine's two cores): the lab, then the controller."""
+    """The lab's drives, two at a time: each is a lab and a controller taking turns on one core."""
     with concurrent.futures.ThreadPoolExecutor(2) as pool:
         return list(pool.map(lambda job: lab(*job), jobs))
 
 
 def step_ms(model, recording, frames):
-    """The controller's time for one step on one core: the message, the frame, the network, the reply."""
+    """The controller's milliseconds a step on one core: message, frame, network, reply."""
     torch.set_num_threads(1)
     driver = net.load(model)
     lines = [json.dumps({"type": "state", "speed": 25.0, "image": f"frames/{i:06d}.png"})
@@ -74,7 +77,8 @@ def step_ms(model, recording, frames):
 
 
 def table(rows):
-    print("| Course | Seed | Laps | RMS (ft) | Autopilot RMS (ft) | Ratio | Hits | Autopilot hits | Goal |")
+    print("| Course | Seed | Laps | RMS (ft) | Autopilot RMS (ft) | Ratio | Hits | Autopilot hits "
+          "| Goal |")
     print("|---|---|---|---|---|---|---|---|---|")
     for name, seed, mine, expert in rows:
         laps = mine["laps"] if mine else []
@@ -82,51 +86,59 @@ def table(rows):
         expert_rms = np.mean([l["rms_cross_track"] ** 2 for l in expert["laps"]]) ** 0.5
         hits, expert_hits = sum(l["hits"] for l in laps), sum(l["hits"] for l in expert["laps"])
         met = len(laps) == EVAL_LAPS and rms <= 2 * expert_rms and hits <= expert_hits
-        print(f"| {name} | {seed} | {len(laps)} | {rms:.2f} | {expert_rms:.2f} | {rms / expert_rms:.2f} "
-              f"| {hits} | {expert_hits} | {'yes' if met else 'no'} |")
+        print(f"| {name} | {seed} | {len(laps)} | {rms:.2f} | {expert_rms:.2f} "
+              f"| {rms / expert_rms:.2f} | {hits} | {expert_hits} | {'yes' if met else 'no'} |")
 
 
 def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
-    parser.add_argument("--model", default=os.path.join(os.path.dirname(os.path.abspath(__file__)), "model.pt"))
+    parser.add_argument("--model", default=os.path.join(os.path.dirname(__file__), "model.pt"))
     parser.add_argument("--smoke", action="store_true",
                         help="a few hundred frames, one round, a few dozen steps: the pieces fit")
     options = parser.parse_args()
     torch.set_num_threads(2)
     started = time.time()
-    say = lambda text: print(f"[{time.time() - started:6.0f} s] {text}", file=sys.stderr, flush=True)
+
+    def say(text):
+        print(f"[{time.time() - started:6.0f} s] {text}", file=sys.stderr, flush=True)
+
     courses, seeds, rounds, epochs, steps = TRAIN, EXPERT_SEEDS, ROUNDS, (8, 4), STEPS_PER_DRIVE
     if options.smoke:
         courses, seeds, rounds, epochs, steps = TRAIN[:1], EXPERT_SEEDS[:1], 1, (1, 1), 40
     with tempfile.TemporaryDirectory(prefix="roadsim-learn-") as work:
-        recordings = [os.path.join(work, f"expert-{name}-{seed}") for name in courses for seed in seeds]
-        in_parallel([(course_file(name), seed, 1, work, record)
-                     for (name, seed), record in zip([(n, s) for n in courses for s in seeds], recordings)])
+        drives = [(course_file(name), seed, 1, work, os.path.join(work, f"expert-{name}-{seed}"))
+                  for name in courses for seed in seeds]
+        in_parallel(drives)
+        recordings = [record for *_, record in drives]
         data = train.load(recordings)
         if options.smoke:
             data = [column[:300] for column in data]  # a few hundred frames: the pieces fit
         driver = net.Driver()
         say(f"expert: {len(data[0])} frames; training")
-        say("RMS error steering {:.2f} deg, speed {:.2f} mph".format(*train.fit(driver, *data, epochs[0])))
+        say("RMS error steering {:.2f} deg, speed {:.2f} mph".format(
+            *train.fit(driver, *data, epochs[0])))
         torch.save(driver.state_dict(), options.model)
         for round in range(1, rounds + 1):
             mine = [os.path.join(work, f"round{round}-{name}") for name in courses]
-            in_parallel([(course_file(name), 200 + 10 * round + i, 1, work, record, options.model, steps)
-                         for i, (name, record) in enumerate(zip(courses, mine))])
+            in_parallel([(course_file(name), 200 + 10 * round + i, 1, work, record, options.model,
+                          steps) for i, (name, record) in enumerate(zip(courses, mine))])
             more = train.load(mine)
             data = [torch.cat(pair) for pair in zip(data, more)]
-            say(f"round {round}: {len(more[0])} frames of its own driving, {len(data[0])} in all; training")
-            say("RMS error steering {:.2f} deg, speed {:.2f} mph".format(*train.fit(driver, *data, epochs[1], round)))
+            say(f"round {round}: {len(more[0])} frames of its own driving, {len(data[0])} in all;"
+                " training")
+            say("RMS error steering {:.2f} deg, speed {:.2f} mph".format(
+                *train.fit(driver, *data, epochs[1], round)))
             torch.save(driver.state_dict(), options.model)
         if options.smoke:
             record = os.path.join(work, "smoke-drive")
             figures = lab(course_file(HELD_OUT[0]), EVAL_SEED, 1, work, record, options.model, 40)
-            steps = len(open(os.path.join(record, "driving_log.csv")).readlines()) - 1
-            say(f"smoke: the learned driver drove {steps} steps; a step takes {step_ms(options.model, record, steps):.1f} ms")
+            steps = len(read_log(record))
+            say(f"smoke: the learned driver drove {steps} steps; a step takes "
+                f"{step_ms(options.model, record, steps):.1f} ms")
             return 0 if steps >= 40 and figures else 1
         say(f"evaluating on {', '.join(HELD_OUT)}, seed {EVAL_SEED}, {EVAL_LAPS} laps")
-        jobs = [(course_file(name), EVAL_SEED, EVAL_LAPS, work, os.path.join(work, f"eval-{name}"), options.model)
-                for name in HELD_OUT]
+        jobs = [(course_file(name), EVAL_SEED, EVAL_LAPS, work, os.path.join(work, f"eval-{name}"),
+                 options.model) for name in HELD_OUT]
         mine = in_parallel(jobs)
         experts = in_parallel([(course, seed, laps, work) for course, seed, laps, *_ in jobs])
         say(f"model {os.path.getsize(options.model) / 1024:.0f} KB; a step takes "

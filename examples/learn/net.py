@@ -1,4 +1,4 @@
-"""The learned driver's network: the view, the speed and the steering in, the steering and speed the expert would ask for out."""
+"""The learned driver's network: view, speed and steering in; the expert's choice out."""
 from frames import np
 import torch
 from torch import nn
@@ -34,7 +34,8 @@ class Driver(nn.Module):
     def act(self, view, speed, steering):
         """One reply: steering and speed for one view."""
         with torch.no_grad():
-            out = self(torch.from_numpy(view).unsqueeze(0), torch.tensor([speed]), torch.tensor([steering]))[0]
+            out = self(torch.from_numpy(view).unsqueeze(0), torch.tensor([speed]),
+                       torch.tensor([steering]))[0]
         return float(out[0]), float(out[1])
 
 

@@ -1,5 +1,5 @@
 #!/usr/bin/python3
-"""Trains the learned driver on recordings of the lab, labelled with what the expert would have done.
+"""Trains the learned driver on the lab's recordings, to do what the expert would have done.
 
     train.py MODEL.pt RECORDING [RECORDING ...] [--init MODEL.pt] [--epochs N]
 
@@ -18,7 +18,7 @@ LOST_FT = 15  # beyond this the view shows too little of the course to learn fro
 
 
 def load(folders, every=1):
-    """Views, speeds, steerings and expert targets of every EVERY-th step where the car was near the track."""
+    """Views, speeds, steerings and the expert's choices of every EVERY-th step near the track."""
     views, speeds, steerings, targets = [], [], [], []
     for folder in folders:
         for row in read_log(folder)[::every]:
@@ -53,8 +53,8 @@ def fit(driver, views, speeds, steerings, targets, epochs, seed=0):
             schedule.step()
     driver.eval()
     with torch.no_grad():
-        error = torch.cat([driver(*batch[:3]) - batch[3] for batch in
-                           zip(*(data.split(1024) for data in (views, speeds, steerings, targets)))])
+        columns = (data.split(1024) for data in (views, speeds, steerings, targets))
+        error = torch.cat([driver(*batch[:3]) - batch[3] for batch in zip(*columns)])
     return error.pow(2).mean(0).sqrt().tolist()
 
 

@@ -22,7 +22,8 @@ define build_tree
 	@cmake --build $(1) -j $(JOBS) $(if $(3),--target $(3)) -- --no-print-directory -s
 endef
 
-.PHONY: all build test-build test test-compat run data bench fuzz soak soak-short asan tsan screenshots format clean
+.PHONY: all build test-build test test-compat run data bench fuzz soak soak-short asan tsan screenshots format clean \
+	learn learn-smoke
 
 all: build
 
@@ -47,6 +48,19 @@ test-compat: test-build
 
 run: build
 	@cd data && ../$(BUILD)/roadsim $(ARGS)
+
+# The learned driver made again from nothing (examples/learn/model.pt): recordings, training, the
+# table on courses it never saw. About ten minutes on two cores.
+learn: build
+	@tools/install-deps.sh learn
+	@ROADSIM_LAB=$(BUILD)/roadsim-lab nice /usr/bin/python3 examples/learn/learn.py
+
+# The recipe in small, for CI: proof that the pieces fit, not the figures.
+learn-smoke: build
+	@if tools/install-deps.sh learn; then \
+		ROADSIM_LAB=$(BUILD)/roadsim-lab nice /usr/bin/python3 examples/learn/learn.py --smoke \
+			--model $(BUILD)/learn-smoke.pt; \
+	else echo "make: learn-smoke skipped: python3-torch cannot be installed here" >&2; fi
 
 # A .deb of the build through CPack, its dependencies read off the libraries it links.
 .PHONY: package

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Installs the Debian or Ubuntu packages that one make target needs; silent when all are present.
-# Usage: tools/install-deps.sh run|test|compat|bench|fuzz|package|windows
+# Usage: tools/install-deps.sh run|test|compat|bench|fuzz|package|windows|learn
 set -euo pipefail
 
 need="${1:-run}"
@@ -39,12 +39,16 @@ case "$need" in
         words+=" ImageMagick, xdpyinfo, unzip"
         commands+=(x86_64-w64-mingw32-g++-posix dpkg-source python3 wine Xvfb xdotool convert unzip)
         ;;
+    learn)
+        packages+=(python3-torch python3-numpy)
+        words+=", PyTorch and NumPy for the system's Python 3" ;;
     package)
         packages+=(dpkg-dev file)
         words+=", dpkg-dev, file"
         commands+=(dpkg-shlibdeps file) ;;
     *)
-        echo "install-deps.sh: unknown target '$need' (run, test, compat, bench, fuzz, package or windows)" >&2
+        echo "install-deps.sh: unknown target '$need' (run, test, compat, bench, fuzz, package, windows" \
+            "or learn)" >&2
         exit 2 ;;
 esac
 
@@ -68,6 +72,7 @@ if ! command -v apt-get >/dev/null; then
     missing=""
     for c in "${commands[@]}"; do command -v "$c" >/dev/null || missing=1; done
     command -v pkg-config >/dev/null && pkg-config --exists "${modules[@]}" || missing=1
+    [ "$need" != learn ] || /usr/bin/python3 -c 'import numpy, torch' 2>/dev/null || missing=1
     [ -z "$missing" ] && exit 0
     echo "install-deps.sh: no apt-get here; install with your package manager: $words" >&2
     exit 1

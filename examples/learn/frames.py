@@ -1,13 +1,14 @@
-"""Reading the lab's recorded frames into small grey pictures, with NumPy and the standard library.
+"""What the learned driver sees: the lab's recorded frames, and courses staged beside the bitmaps.
 
-The lab writes 8-bit RGB PNG files whose rows are all SUB-filtered; that is all this reader
-decodes. Debian's NumPy lives in the system's Python: another python3 without it hands over there.
+The frames are read with the system's libpng, which the lab links too. Debian's NumPy and PyTorch
+live in the system's Python: another python3 without them hands over there.
 """
 import csv
+import ctypes
+import ctypes.util
 import os
-import struct
+import shutil
 import sys
-import zlib
 
 try:
     import numpy as np
@@ -16,42 +17,53 @@ except ImportError:
         os.execv("/usr/bin/python3", ["/usr/bin/python3"] + sys.argv)
     raise
 
-BANNER_ROWS = 100  # the banner shows nothing of the course
-DASHBOARD_ROWS = 64  # nor does the dashboard below the view
-SHRINK = 10  # pixels of the frame per pixel of the picture, each way
+ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
+LAB = os.environ.get("ROADSIM_LAB", os.path.join(ROOT, "build", "roadsim-lab"))
+DATA = os.path.join(ROOT, "data")
+# Ten screen pixels to one each way: the path markers still show; a frame reads in under 1 ms.
+SIZE = "80x60"
+BANNER_ROWS = 10  # the banner's 100 screen rows show nothing of the course
+
+
+class _Image(ctypes.Structure):
+    """libpng's simplified reading interface (version 1)."""
+    _fields_ = [("opaque", ctypes.c_void_p), ("version", ctypes.c_uint32),
+                ("width", ctypes.c_uint32), ("height", ctypes.c_uint32),
+                ("format", ctypes.c_uint32), ("flags", ctypes.c_uint32),
+                ("colormap_entries", ctypes.c_uint32), ("warning_or_error", ctypes.c_uint32),
+                ("message", ctypes.c_char * 64)]
+
+
+_png = ctypes.CDLL(ctypes.util.find_library("png16") or "libpng16.so.16")
+_RGB = 2  # PNG_FORMAT_RGB
 
 
 def read_png(path):
-    """The frame as an array of rows x columns x RGB."""
-    with open(path, "rb") as file:
-        data = file.read()
-    width, height = struct.unpack(">II", data[16:24])
-    chunks, at = [], 8
-    while at < len(data):
-        length, kind = struct.unpack(">I4s", data[at:at + 8])
-        if kind == b"IDAT":
-            chunks.append(data[at + 8:at + 8 + length])
-        at += length + 12
-    raw = np.frombuffer(zlib.decompress(b"".join(chunks)), dtype=np.uint8)
-    rows = raw.reshape(height, 1 + width * 3)
-    if np.any(rows[:, 0] > 1):
-        raise ValueError(path + ": only unfiltered and SUB-filtered rows are read")
-    pixels = rows[:, 1:].reshape(height, width, 3).copy()
-    sub = rows[:, 0] == 1
-    # Adding up in 8 bits wraps round exactly as the filter's sums do.
-    pixels[sub] = np.cumsum(pixels[sub], axis=1, dtype=np.uint8)
-    return pixels
+    """The frame as an array of rows x columns x RGB bytes."""
+    image = _Image(version=1)
+    if _png.png_image_begin_read_from_file(ctypes.byref(image), path.encode()):
+        image.format = _RGB
+        pixels = np.empty((image.height, image.width, 3), np.uint8)
+        if _png.png_image_finish_read(ctypes.byref(image), None,
+                                      pixels.ctypes.data_as(ctypes.c_void_p), 0, None):
+            return pixels
+    _png.png_image_free(ctypes.byref(image))
+    raise OSError(f"{path}: {image.message.decode(errors='replace')}")
 
 
-def features(path):
-    """The driver's view, grey, shrunk by averaging, centred; with a constant term."""
-    view = read_png(path)[BANNER_ROWS:-DASHBOARD_ROWS]
-    h, w = view.shape[0] // SHRINK, view.shape[1] // SHRINK
-    blocks = view[:h * SHRINK, :w * SHRINK].reshape(h, SHRINK, w, SHRINK, 3)
-    colour = blocks.mean(axis=(1, 3), dtype=np.float32)
-    small = colour @ np.array([0.299, 0.587, 0.114], dtype=np.float32)
-    small = (small - small.mean()) / 64.0
-    return np.append(small.ravel(), 1.0)
+def view(path):
+    """The part of the frame that shows the course and the dashboard."""
+    return read_png(path)[BANNER_ROWS:]
+
+
+def stage(course, folder):
+    """A copy of COURSE in FOLDER beside the game's bitmaps: the lab takes them from there."""
+    for name in os.listdir(DATA):
+        if name.endswith(".bmp"):
+            os.symlink(os.path.join(DATA, name), os.path.join(folder, name))
+    staged = os.path.join(folder, os.path.basename(course))
+    shutil.copyfile(course, staged)
+    return staged
 
 
 def read_log(folder):

@@ -1,0 +1,152 @@
+#!/usr/bin/python3
+"""The learned driver's whole recipe: record, train, learn from its own mistakes, evaluate.
+
+    learn.py [--model FILE] [--smoke]
+
+Trains on eight gallery courses and evaluates on the shipped course and the four others, with
+obstacle layouts (seeds) never trained on, against the built-in autopilot at its defaults.
+"""
+import argparse
+import concurrent.futures
+import json
+import os
+import subprocess
+import sys
+import tempfile
+import time
+
+from frames import DATA, LAB, SIZE, np, read_log, stage
+import drive
+import net
+import torch
+import train
+
+GALLERY = os.path.join(DATA, "gallery")
+TRAIN = ["hairpin_hollow", "grand_tour", "open_meadow", "boulder_field", "weak_hedges",
+         "rock_garden", "four_leaf", "starfish"]
+HELD_OUT = ["meadow_loop", "bramble_run", "country_lanes", "kidney_bean", "trefoil"]
+EXPERT_SEEDS = [101, 102]
+ROUNDS = 2
+EVAL_SEED = 1
+EVAL_LAPS = 3
+STEPS_PER_DRIVE = 3600  # a learner's drive while it still strays is cut short here
+
+
+def course_file(name):
+    if name == "meadow_loop":
+        return os.path.join(DATA, "courses.txt")
+    return os.path.join(GALLERY, name + ".txt")
+
+
+def lab(course, seed, laps, work, record=None, model=None, steps=None):
+    """One drive of the lab; its figures as JSON (laps, hits, end), or None when it wrote none."""
+    folder = tempfile.mkdtemp(dir=work)
+    figures = os.path.join(folder, "figures.json")
+    command = [LAB, stage(course, folder), "--seed", str(seed),
+               "--laps", str(laps), "--json", figures]
+    if record:
+        command += ["--record", record, "--record-size", SIZE]
+    if model:
+        controller = [sys.executable, os.path.abspath(drive.__file__), model, record]
+        if steps:
+            controller += ["--steps", str(steps)]
+        command += ["--controller", " ".join(controller), "--controller-timeout", "5"]
+    subprocess.run(["nice"] + command, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    if not os.path.exists(figures):
+        return None
+    with open(figures) as file:
+        return json.load(file)
+
+
+def in_parallel(jobs):
+    """The lab's drives, two at a time: each is a lab and a controller taking turns on one core."""
+    with concurrent.futures.ThreadPoolExecutor(2) as pool:
+        return list(pool.map(lambda job: lab(*job), jobs))
+
+
+def step_ms(model, recording, frames):
+    """The controller's milliseconds a step on one core: message, frame, network, reply."""
+    torch.set_num_threads(1)
+    driver = net.load(model)
+    lines = [json.dumps({"type": "state", "speed": 25.0, "image": f"frames/{i:06d}.png"})
+             for i in range(1, frames + 1)]
+    start = time.perf_counter()
+    for line in lines:
+        drive.reply(driver, recording, json.loads(line), 0.0)
+    return (time.perf_counter() - start) * 1000 / len(lines)
+
+
+def table(rows):
+    print("| Course | Seed | Laps | RMS (ft) | Autopilot RMS (ft) | Ratio | Hits | Autopilot hits "
+          "| Goal |")
+    print("|---|---|---|---|---|---|---|---|---|")
+    for name, seed, mine, expert in rows:
+        laps = mine["laps"] if mine else []
+        rms = (np.mean([l["rms_cross_track"] ** 2 for l in laps]) ** 0.5) if laps else float("nan")
+        expert_rms = np.mean([l["rms_cross_track"] ** 2 for l in expert["laps"]]) ** 0.5
+        hits, expert_hits = sum(l["hits"] for l in laps), sum(l["hits"] for l in expert["laps"])
+        met = len(laps) == EVAL_LAPS and rms <= 2 * expert_rms and hits <= expert_hits
+        print(f"| {name} | {seed} | {len(laps)} | {rms:.2f} | {expert_rms:.2f} "
+              f"| {rms / expert_rms:.2f} | {hits} | {expert_hits} | {'yes' if met else 'no'} |")
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
+    parser.add_argument("--model", default=os.path.join(os.path.dirname(__file__), "model.pt"))
+    parser.add_argument("--smoke", action="store_true",
+                        help="a few hundred frames, one round, a few dozen steps: the pieces fit")
+    options = parser.parse_args()
+    torch.set_num_threads(2)
+    started = time.time()
+
+    def say(text):
+        print(f"[{time.time() - started:6.0f} s] {text}", file=sys.stderr, flush=True)
+
+    courses, seeds, rounds, epochs, steps = TRAIN, EXPERT_SEEDS, ROUNDS, (8, 4), STEPS_PER_DRIVE
+    if options.smoke:
+        courses, seeds, rounds, epochs, steps = TRAIN[:1], EXPERT_SEEDS[:1], 1, (1, 1), 40
+    with tempfile.TemporaryDirectory(prefix="roadsim-learn-") as work:
+        drives = [(course_file(name), seed, 1, work, os.path.join(work, f"expert-{name}-{seed}"))
+                  for name in courses for seed in seeds]
+        in_parallel(drives)
+        recordings = [record for *_, record in drives]
+        data = train.load(recordings)
+        if options.smoke:
+            data = [column[:300] for column in data]  # a few hundred frames: the pieces fit
+        driver = net.Driver()
+        say(f"expert: {len(data[0])} frames; training")
+        say("RMS error steering {:.2f} deg, speed {:.2f} mph".format(
+            *train.fit(driver, *data, epochs[0])))
+        torch.save(driver.state_dict(), options.model)
+        for round in range(1, rounds + 1):
+            mine = [os.path.join(work, f"round{round}-{name}") for name in courses]
+            in_parallel([(course_file(name), 200 + 10 * round + i, 1, work, record, options.model,
+                          steps) for i, (name, record) in enumerate(zip(courses, mine))])
+            more = train.load(mine)
+            data = [torch.cat(pair) for pair in zip(data, more)]
+            say(f"round {round}: {len(more[0])} frames of its own driving, {len(data[0])} in all;"
+                " training")
+            say("RMS error steering {:.2f} deg, speed {:.2f} mph".format(
+                *train.fit(driver, *data, epochs[1], round)))
+            torch.save(driver.state_dict(), options.model)
+        if options.smoke:
+            record = os.path.join(work, "smoke-drive")
+            figures = lab(course_file(HELD_OUT[0]), EVAL_SEED, 1, work, record, options.model, 40)
+            steps = len(read_log(record))
+            say(f"smoke: the learned driver drove {steps} steps; a step takes "
+                f"{step_ms(options.model, record, steps):.1f} ms")
+            return 0 if steps >= 40 and figures else 1
+        say(f"evaluating on {', '.join(HELD_OUT)}, seed {EVAL_SEED}, {EVAL_LAPS} laps")
+        jobs = [(course_file(name), EVAL_SEED, EVAL_LAPS, work, os.path.join(work, f"eval-{name}"),
+                 options.model) for name in HELD_OUT]
+        mine = in_parallel(jobs)
+        experts = in_parallel([(course, seed, laps, work) for course, seed, laps, *_ in jobs])
+        say(f"model {os.path.getsize(options.model) / 1024:.0f} KB; a step takes "
+            f"{step_ms(options.model, jobs[0][4], 1000):.2f} ms on one core")
+        table([(name, EVAL_SEED, m, e) for name, m, e in zip(HELD_OUT, mine, experts)])
+    say("done")
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())

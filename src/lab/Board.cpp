@@ -243,33 +243,34 @@ std::string courseSvg(const std::vector<Drive>& drives, size_t course) {
         for (const Json& point : drive->figures["path"]) extend(point);
     constexpr double size = 360, margin = 12;
     const double scale = (size - 2 * margin) / std::max({maxX - minX, maxY - minY, 1.0});
-    const auto at = [&](const Json& point) {
-        return fixed(margin + (point[0].get<double>() - minX) * scale, 1) + "," +
-               fixed(size - margin - (point[1].get<double>() - minY) * scale, 1);
+    const auto x = [&](const Json& point) {
+        return fixed(margin + (point[0].get<double>() - minX) * scale, 1);
+    };
+    const auto y = [&](const Json& point) {
+        return fixed(size - margin - (point[1].get<double>() - minY) * scale, 1);
+    };
+    const auto points = [&](const Json& list) {
+        std::string out;
+        for (const Json& point : list) out += x(point) + "," + y(point) + " ";
+        return out;
+    };
+    const auto circle = [&](const Json& point, const std::string& look) {
+        return "<circle cx=\"" + x(point) + "\" cy=\"" + y(point) + "\" " + look + "/>";
     };
     std::string svg =
         "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"360\" height=\"360\">"
-        "<rect width=\"360\" height=\"360\" fill=\"#eef3e2\"/>";
-    svg += "<polygon fill=\"none\" stroke=\"#9a9a8a\" stroke-width=\"5\" points=\"";
-    for (const Json& point : first->figures["waypoints"]) svg += at(point) + " ";
-    svg += "\"/>";
-    for (const Json& obstacle : first->figures["obstacles"]) {
-        const std::string xy = at(obstacle);
-        const size_t comma = xy.find(',');
-        svg += "<circle cx=\"" + xy.substr(0, comma) + "\" cy=\"" + xy.substr(comma + 1) +
-               "\" r=\"1.5\" fill=\"#6b5a3a\"/>";
-    }
+        "<rect width=\"360\" height=\"360\" fill=\"#eef3e2\"/>"
+        "<polygon fill=\"none\" stroke=\"#9a9a8a\" stroke-width=\"5\" points=\"" +
+        points(first->figures["waypoints"]) + "\"/>";
+    for (const Json& obstacle : first->figures["obstacles"])
+        svg += circle(obstacle, "r=\"1.5\" fill=\"#6b5a3a\"");
     for (const Drive* drive : shown) {
         const std::string colour = palette[drive->driver % std::size(palette)];
-        svg += "<polyline fill=\"none\" stroke-width=\"1.5\" stroke=\"" + colour + "\" points=\"";
-        for (const Json& point : drive->figures["path"]) svg += at(point) + " ";
-        svg += "\"/>";
-        for (const Json& hit : drive->figures["hits"]) {
-            const std::string xy = at(hit);
-            const size_t comma = xy.find(',');
-            svg += "<circle cx=\"" + xy.substr(0, comma) + "\" cy=\"" + xy.substr(comma + 1) +
-                   "\" r=\"4\" fill=\"none\" stroke-width=\"1.5\" stroke=\"" + colour + "\"/>";
-        }
+        svg += "<polyline fill=\"none\" stroke-width=\"1.5\" stroke=\"" + colour + "\" points=\"" +
+               points(drive->figures["path"]) + "\"/>";
+        for (const Json& hit : drive->figures["hits"])
+            svg +=
+                circle(hit, "r=\"4\" fill=\"none\" stroke-width=\"1.5\" stroke=\"" + colour + "\"");
     }
     return svg + "</svg>";
 }

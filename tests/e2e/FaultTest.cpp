@@ -134,10 +134,14 @@ TEST_F(Faults, ThousandsOfKeysDuringAFullDriveNeitherAbortNorHang) {
     EXPECT_TRUE(waitUntil(patience(60s), [&] { return !typing.running() || !run.running(); }));
     EXPECT_TRUE(run.running()) << run.errors();
 
-    // Still drawing and still listening.
+    // Still drawing and still listening: the speed rises. The tail of the flood may still fill
+    // SDL's queue, so some of these keys may be dropped too.
     type(repeat("Up", 10));
-    EXPECT_TRUE(
-        waitFor(patience(10s), [](const Screenshot& s) { return screens::needleShows(s, 30); }));
+    EXPECT_TRUE(waitFor(patience(10s), [](const Screenshot& s) {
+        for (int speed = 21; speed <= 30; ++speed)
+            if (screens::needleShows(s, speed)) return true;
+        return false;
+    }));
     EXPECT_EQ(terminate(), 0);
     EXPECT_EQ(run.errors().find("[xcb]"), std::string::npos) << run.errors();
     EXPECT_EQ(run.errors().find("Xlib:"), std::string::npos) << run.errors();

@@ -144,6 +144,17 @@ bool parseCourseOption(const std::string& arg, const std::string& value,
     return true;
 }
 
+// The options whose value is taken as it is: files, folders and commands.
+struct TextOption {
+    const char* name;
+    std::string LabOptions::*field;
+};
+const TextOption textOptions[] = {
+    {"--csv", &LabOptions::csvPath},           {"--map", &LabOptions::mapPath},
+    {"--controller", &LabOptions::controller}, {"--record", &LabOptions::recordFolder},
+    {"--images", &LabOptions::imageFolder},    {"--json", &LabOptions::jsonPath},
+    {"--report", &LabOptions::reportFolder}};
+
 }  // namespace
 
 bool parseLabOptions(const std::vector<std::string>& args, LabOptions& options,
@@ -209,20 +220,11 @@ bool parseLabOptions(const std::vector<std::string>& args, LabOptions& options,
                 return false;
             }
             options.seed = static_cast<unsigned>(number);
-        } else if (arg == "--csv") {
-            options.csvPath = value;
-        } else if (arg == "--map") {
-            options.mapPath = value;
-        } else if (arg == "--controller") {
-            options.controller = value;
-        } else if (arg == "--record") {
-            options.recordFolder = value;
-        } else if (arg == "--images") {
-            options.imageFolder = value;
-        } else if (arg == "--json") {
-            options.jsonPath = value;
-        } else if (arg == "--report") {
-            options.reportFolder = value;
+        } else if (const auto text =
+                       std::find_if(std::begin(textOptions), std::end(textOptions),
+                                    [&](const TextOption& option) { return arg == option.name; });
+                   text != std::end(textOptions)) {
+            options.*text->field = value;
         } else if (arg == "--jobs") {
             if (!parseInteger(value, 1, 256, number)) {
                 error = "--jobs must be a whole number from 1 to 256, not " + value;

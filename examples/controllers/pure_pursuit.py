@@ -86,7 +86,8 @@ def choose(course, state, options):
     return steering, target
 
 
-def main():
+def parse_options(arguments=None):
+    """The controller's options from ARGUMENTS (the command line when None); [] gives the defaults."""
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("--lookahead", type=float, default=10.0,
                         help="feet ahead of the car's foot on the course, at rest (default 10)")
@@ -98,7 +99,11 @@ def main():
                         help="feet to keep between the car's line and a solid obstacle (default 7)")
     parser.add_argument("--sight", type=float, default=45.0,
                         help="feet ahead within which obstacles are avoided (default 45)")
-    options = parser.parse_args()
+    return parser.parse_args(arguments)
+
+
+def main():
+    options = parse_options()
     course = None
     for line in sys.stdin:
         message = json.loads(line)

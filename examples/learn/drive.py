@@ -4,11 +4,8 @@
     roadsim-lab COURSE --record DIR --record-size 80x60 --controller "drive.py MODEL.pt"
 
 It reads the frame named in every state message from the recording folder that the course message
-names (or from DIR, when given) and answers with the network's steering
-and speed. Of the state's numbers it uses only the speed, which the dashboard's gauge shows anyway;
-the steering it knows as a driver knows where it turned the wheel: from its own answers, moved as
-the lab moves the car's (at most 7.5 degrees a step, within 45 either way), from 0 whenever the car
-stands at the start (the speed reads 0 only there: at the beginning and after each lap).
+names (or from DIR, when given) and answers with the network's steering and speed. Of the state's
+numbers it uses only the speed, which the dashboard's gauge shows anyway.
 """
 import argparse
 import json
@@ -20,17 +17,10 @@ import net
 import torch
 
 
-STEERING_STEP = 7.5
-MAX_STEERING = 45.0
-
-
-def reply(driver, recording, message, steering):
-    """The answer to one state message, as the line to send, and the steering it leaves the car."""
-    picture = view(os.path.join(recording, message["image"]))
-    asked, speed = driver.act(picture, message["speed"], steering)
-    steering += min(STEERING_STEP, max(-STEERING_STEP, asked - steering))
-    steering = min(MAX_STEERING, max(-MAX_STEERING, steering))
-    return json.dumps({"steering": asked, "speed": speed}), steering
+def reply(driver, recording, message):
+    """The answer to one state message, as the line to send."""
+    steering, speed = driver.act(view(os.path.join(recording, message["image"])), message["speed"])
+    return json.dumps({"steering": steering, "speed": speed})
 
 
 def main():
@@ -42,7 +32,7 @@ def main():
     options = parser.parse_args()
     torch.set_num_threads(1)
     driver = net.load(options.model)
-    steps, steering, recording = 0, 0.0, options.recording
+    steps, recording = 0, options.recording
     for line in sys.stdin:
         message = json.loads(line)
         if message["type"] == "end" or steps == options.steps:
@@ -50,10 +40,7 @@ def main():
         if message["type"] == "course":
             recording = message.get("recording", recording)
         if message["type"] == "state":
-            if message["speed"] == 0:
-                steering = 0.0
-            answer, steering = reply(driver, recording, message, steering)
-            print(answer, flush=True)
+            print(reply(driver, recording, message), flush=True)
             steps += 1
 
 

@@ -1,9 +1,9 @@
-"""The learned driver's network: view, speed and steering in; the expert's choice out."""
+"""The learned driver's network: view and speed in; the teacher's choice out."""
 from frames import np
 import torch
 from torch import nn
 
-STEERING_SCALE = 20.0  # degrees: the inputs and outputs are of order one
+STEERING_SCALE = 20.0  # degrees: the outputs are of order one
 SPEED_SCALE = 30.0  # mph
 
 
@@ -21,21 +21,19 @@ class Driver(nn.Module):
             nn.Conv2d(32, 32, 3, stride=2), nn.ReLU(), nn.Flatten())
         with torch.no_grad():
             width = self.features(torch.zeros(1, 3, rows, columns)).shape[1]
-        self.head = nn.Sequential(nn.Linear(width + 2, 64), nn.ReLU(), nn.Linear(64, 2))
+        self.head = nn.Sequential(nn.Linear(width + 1, 64), nn.ReLU(), nn.Linear(64, 2))
 
-    def forward(self, views, speeds, steerings):
-        """VIEWS: N x rows x columns x RGB bytes; SPEEDS: N mph; STEERINGS: N degrees.
-        Steering (deg) and speed (mph) asked, N x 2."""
+    def forward(self, views, speeds):
+        """VIEWS: N x rows x columns x RGB bytes; SPEEDS: N mph. Steering (deg) and speed (mph)
+        asked, N x 2."""
         x = (views.permute(0, 3, 1, 2).float() - self.background) / 64.0
-        hidden = torch.cat([self.features(x), speeds.float().unsqueeze(1) / SPEED_SCALE,
-                            steerings.float().unsqueeze(1) / STEERING_SCALE], 1)
+        hidden = torch.cat([self.features(x), speeds.float().unsqueeze(1) / SPEED_SCALE], 1)
         return self.head(hidden) * torch.tensor([STEERING_SCALE, SPEED_SCALE])
 
-    def act(self, view, speed, steering):
+    def act(self, view, speed):
         """One reply: steering and speed for one view."""
         with torch.no_grad():
-            out = self(torch.from_numpy(view).unsqueeze(0), torch.tensor([speed]),
-                       torch.tensor([steering]))[0]
+            out = self(torch.from_numpy(view).unsqueeze(0), torch.tensor([speed]))[0]
         return float(out[0]), float(out[1])
 
 

@@ -1,39 +1,76 @@
 #!/usr/bin/python3
-"""Trains the learned driver on the lab's recordings, to do what the expert would have done.
+"""Trains the learned driver on the lab's recordings, to do what its teacher would have done.
 
     train.py MODEL.pt RECORDING [RECORDING ...] [--init MODEL.pt] [--epochs N]
 
-Each RECORDING is a folder written by roadsim-lab --record --record-size 80x60, whoever drove:
-the targets are its log's expert_steering and expert_speed.
+Each RECORDING is a folder written by roadsim-lab --record --record-size 80x60, whoever drove,
+with that drive's --json beside it as RECORDING.json. The teacher is the pure-pursuit example
+controller: the course and its obstacles are in the JSON, and its answer to each logged state is
+the target. The log's expert columns (the built-in autopilot) would teach fewer obstacles missed:
+the autopilot turns away from one only in its last few feet.
 """
 import argparse
+import json
 import os
 import sys
 
-from frames import np, read_log, view
+from frames import ROOT, np, read_log, view
 import net
 import torch
 
+sys.path.insert(0, os.path.join(ROOT, "examples", "controllers"))
+import pure_pursuit  # noqa: E402
+
 LOST_FT = 15  # beyond this the view shows too little of the course to learn from
+# The speed learned is this quantile of the teacher's in views alike: the target speeds are not in
+# the picture, and where it cannot tell, a cautious driver takes the slower guess.
+SPEED_QUANTILE = 0.3
+# Steps where the teacher turns away from an obstacle are few (and the reason for the teacher), so
+# they weigh up to this much more: by how far the obstacles move its steering, up to DODGE_DEG.
+DODGE_WEIGHT = 4.0
+DODGE_DEG = 5.0
+
+
+def teacher(folder):
+    """Pure pursuit's answer to a state of the recording in FOLDER: steering, speed, and how many
+    degrees of that steering the obstacles ask for."""
+    with open(folder + ".json") as file:
+        drive = json.load(file)
+    waypoints = [{"x": x, "y": y, "speed": speed} for x, y, speed in drive["waypoints"]]
+    course, open_course = (pure_pursuit.Course({"waypoints": waypoints, "obstacles": [
+        {"x": x, "y": y, "strength": strength} for x, y, strength in obstacles]})
+        for obstacles in (drive["obstacles"], []))
+    options = pure_pursuit.parse_options([])
+
+    def choose(row):
+        state = {"x": float(row["x"]), "y": float(row["y"]), "heading": float(row["heading"]),
+                 "speed": float(row["speed"]), "waypoint": int(row["waypoint"])}
+        steering, speed = pure_pursuit.choose(course, state, options)
+        return steering, speed, steering - pure_pursuit.choose(open_course, state, options)[0]
+    return choose
 
 
 def load(folders, every=1):
-    """Views, speeds, steerings and the expert's choices of every EVERY-th step near the track."""
-    views, speeds, steerings, targets = [], [], [], []
+    """Views, speeds, the teacher's choices and their weights, of every EVERY-th step near the
+    track."""
+    views, speeds, targets, weights = [], [], [], []
     for folder in folders:
+        choose = teacher(folder)
         for row in read_log(folder)[::every]:
             if abs(float(row["cross_track"])) > LOST_FT:
                 continue
             views.append(view(os.path.join(folder, row["image"])))
             speeds.append(float(row["speed"]))
-            steerings.append(float(row["steering"]))
-            targets.append([float(row["expert_steering"]), float(row["expert_speed"])])
-    return (torch.from_numpy(np.array(views)), torch.tensor(speeds), torch.tensor(steerings),
-            torch.tensor(targets, dtype=torch.float32))
+            steering, speed, dodge = choose(row)
+            targets.append([steering, speed])
+            weights.append(1 + DODGE_WEIGHT * min(1.0, abs(dodge) / DODGE_DEG))
+    return (torch.from_numpy(np.array(views)), torch.tensor(speeds),
+            torch.tensor(targets, dtype=torch.float32), torch.tensor(weights))
 
 
-def fit(driver, views, speeds, steerings, targets, epochs, seed=0):
-    """Adam on the scaled squared error; returns the RMS errors of steering and speed."""
+def fit(driver, views, speeds, targets, weights, epochs, seed=0):
+    """Adam on the weighted scaled squared error of the steering and quantile loss of the speed;
+    returns the RMS errors of both."""
     torch.manual_seed(seed)
     if not driver.background.any():
         sample = views[torch.randperm(len(views))[:1000]]
@@ -45,16 +82,19 @@ def fit(driver, views, speeds, steerings, targets, epochs, seed=0):
     driver.train()
     for _ in range(epochs):
         for batch in torch.randperm(len(views)).chunk(batches):
-            asked = driver(views[batch], speeds[batch], steerings[batch])
-            loss = (((asked - targets[batch]) / scale) ** 2).mean()
+            asked = driver(views[batch], speeds[batch])
+            error = (asked - targets[batch]) / scale
+            loss = (error[:, 0] ** 2 + torch.maximum(SPEED_QUANTILE * -error[:, 1],
+                                                     (1 - SPEED_QUANTILE) * error[:, 1]))
+            loss = (loss * weights[batch]).sum() / weights[batch].sum()
             optimiser.zero_grad()
             loss.backward()
             optimiser.step()
             schedule.step()
     driver.eval()
     with torch.no_grad():
-        columns = (data.split(1024) for data in (views, speeds, steerings, targets))
-        error = torch.cat([driver(*batch[:3]) - batch[3] for batch in zip(*columns)])
+        columns = (data.split(1024) for data in (views, speeds, targets))
+        error = torch.cat([driver(*batch[:2]) - batch[2] for batch in zip(*columns)])
     return error.pow(2).mean(0).sqrt().tolist()
 
 

@@ -306,7 +306,7 @@ bool writeDriveJson(const std::string& fileName, const Course& course, const Dri
     Json waypoints = Json::array(), obstacles = Json::array(), path = Json::array(),
          hits = Json::array();
     for (const CourseObject& waypoint : course.getWaypoints())
-        waypoints.push_back({waypoint.x, waypoint.y});
+        waypoints.push_back({waypoint.x, waypoint.y, waypoint.value});
     for (const CourseObject& obstacle : course.getObstacles())
         obstacles.push_back({obstacle.x, obstacle.y, obstacle.value});
     bool colliding = false;

@@ -25,35 +25,25 @@ LOST_FT = 15  # beyond this the view shows too little of the course to learn fro
 # The speed learned is this quantile of the teacher's in views alike: the target speeds are not in
 # the picture, and where it cannot tell, a cautious driver takes the slower guess.
 SPEED_QUANTILE = 0.3
-# Steps where the teacher turns away from an obstacle are few (and the reason for the teacher), so
-# they weigh up to this much more: by how far the obstacles move its steering, up to DODGE_DEG.
-DODGE_WEIGHT = 4.0
-DODGE_DEG = 5.0
 
 
 def teacher(folder):
-    """Pure pursuit's answer to a state of the recording in FOLDER: steering, speed, and how many
-    degrees of that steering the obstacles ask for."""
+    """Pure pursuit's answer, steering and speed, to a state of the recording in FOLDER."""
     with open(folder + ".json") as file:
         drive = json.load(file)
-    waypoints = [{"x": x, "y": y, "speed": speed} for x, y, speed in drive["waypoints"]]
-    course, open_course = (pure_pursuit.Course({"waypoints": waypoints, "obstacles": [
-        {"x": x, "y": y, "strength": strength} for x, y, strength in obstacles]})
-        for obstacles in (drive["obstacles"], []))
+    course = pure_pursuit.Course({
+        "waypoints": [{"x": x, "y": y, "speed": speed} for x, y, speed in drive["waypoints"]],
+        "obstacles": [{"x": x, "y": y, "strength": strength}
+                      for x, y, strength in drive["obstacles"]]})
     options = pure_pursuit.parse_options([])
-
-    def choose(row):
-        state = {"x": float(row["x"]), "y": float(row["y"]), "heading": float(row["heading"]),
-                 "speed": float(row["speed"]), "waypoint": int(row["waypoint"])}
-        steering, speed = pure_pursuit.choose(course, state, options)
-        return steering, speed, steering - pure_pursuit.choose(open_course, state, options)[0]
-    return choose
+    return lambda row: pure_pursuit.choose(
+        course, {"x": float(row["x"]), "y": float(row["y"]), "heading": float(row["heading"]),
+                 "speed": float(row["speed"]), "waypoint": int(row["waypoint"])}, options)
 
 
 def load(folders, every=1):
-    """Views, speeds, the teacher's choices and their weights, of every EVERY-th step near the
-    track."""
-    views, speeds, targets, weights = [], [], [], []
+    """Views, speeds and the teacher's choices of every EVERY-th step near the track."""
+    views, speeds, targets = [], [], []
     for folder in folders:
         choose = teacher(folder)
         for row in read_log(folder)[::every]:
@@ -61,16 +51,14 @@ def load(folders, every=1):
                 continue
             views.append(view(os.path.join(folder, row["image"])))
             speeds.append(float(row["speed"]))
-            steering, speed, dodge = choose(row)
-            targets.append([steering, speed])
-            weights.append(1 + DODGE_WEIGHT * min(1.0, abs(dodge) / DODGE_DEG))
+            targets.append(choose(row))
     return (torch.from_numpy(np.array(views)), torch.tensor(speeds),
-            torch.tensor(targets, dtype=torch.float32), torch.tensor(weights))
+            torch.tensor(targets, dtype=torch.float32))
 
 
-def fit(driver, views, speeds, targets, weights, epochs, seed=0):
-    """Adam on the weighted scaled squared error of the steering and quantile loss of the speed;
-    returns the RMS errors of both."""
+def fit(driver, views, speeds, targets, epochs, seed=0):
+    """Adam on the scaled squared error of the steering and the quantile loss of the speed; returns
+    the RMS errors of both."""
     torch.manual_seed(seed)
     if not driver.background.any():
         sample = views[torch.randperm(len(views))[:1000]]
@@ -85,8 +73,7 @@ def fit(driver, views, speeds, targets, weights, epochs, seed=0):
             asked = driver(views[batch], speeds[batch])
             error = (asked - targets[batch]) / scale
             loss = (error[:, 0] ** 2 + torch.maximum(SPEED_QUANTILE * -error[:, 1],
-                                                     (1 - SPEED_QUANTILE) * error[:, 1]))
-            loss = (loss * weights[batch]).sum() / weights[batch].sum()
+                                                     (1 - SPEED_QUANTILE) * error[:, 1])).mean()
             optimiser.zero_grad()
             loss.backward()
             optimiser.step()

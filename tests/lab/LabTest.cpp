@@ -706,6 +706,11 @@ TEST(Board, RanksDriversWithTheFiguresOfSingleDrivesWhateverTheWorkersAndRenders
     single << "autopilot,octagon,2,1," << lap.seconds << ',' << lap.worstCrossTrack << ','
            << lap.rmsCrossTrack << ',' << lap.obstaclesHit << ',';
     EXPECT_EQ(rows[2], single.str());
+    // A drive's JSON holds each waypoint with its target speed: a teacher works from it.
+    ASSERT_EQ(runLab("courses/loop.txt --laps 1 --json drive.json >/dev/null"), 0);
+    EXPECT_NE(readFile("drive.json").find(R"("waypoints":[[0.0,0.0,20.0],[0.0,200.0,30.0],)"),
+              std::string::npos)
+        << readFile("drive.json").substr(0, 300);
 
     // The page in a real browser: the ranking's header and a map for each course, with a path.
     const std::string shot = (fs::current_path() / "page.png").string();

@@ -3,8 +3,8 @@
 
     learn.py [--model FILE] [--smoke]
 
-Trains on eight gallery courses, taught by the pure-pursuit example controller (see train.py), and
-evaluates on the shipped course and the four others, with obstacle layouts (seeds) never trained
+Trains on eight gallery courses and four sharper ones made on the spot, taught by the pure-pursuit
+example controller (see train.py), and evaluates on the shipped course and the four others, with obstacle layouts (seeds) never trained
 on, against the built-in autopilot at its defaults.
 """
 import argparse
@@ -16,7 +16,7 @@ import sys
 import tempfile
 import time
 
-from frames import DATA, LAB, ROOT, SIZE, np, read_log, stage
+from frames import DATA, LAB, SIZE, np, read_log, stage
 import drive
 import net
 import torch
@@ -36,7 +36,7 @@ ROUNDS = 2
 EVAL_SEED = 1
 EVAL_LAPS = 3
 STEPS_PER_DRIVE = 3600  # a learner's drive while it still strays is cut short here
-TEACHER = [sys.executable, os.path.join(ROOT, "examples", "controllers", "pure_pursuit.py")]
+TEACHER = [sys.executable, os.path.abspath(train.pure_pursuit.__file__)]
 
 
 def course_file(name):

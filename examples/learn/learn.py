@@ -168,9 +168,12 @@ def main():
             figures = lab(course_file(HELD_OUT[0]), EVAL_SEED, 1, work, record,
                           learner(options.model, record, 40))
             steps = len(read_log(record))
+            if steps < 40 or not figures:
+                say(f"smoke: the learned driver drove only {steps} steps")
+                return 1
             say(f"smoke: the learned driver drove {steps} steps; a step takes "
                 f"{step_ms(options.model, record, steps):.1f} ms")
-            return 0 if steps >= 40 and figures else 1
+            return 0
         say(f"evaluating on {', '.join(HELD_OUT)}, seed {EVAL_SEED}, {EVAL_LAPS} laps")
         records = [os.path.join(work, f"eval-{name}") for name in HELD_OUT]
         jobs = [(course_file(name), EVAL_SEED, EVAL_LAPS, work, record,

@@ -133,11 +133,10 @@ def main():
         print(f"[{time.time() - started:6.0f} s] {text}", file=sys.stderr, flush=True)
 
     with tempfile.TemporaryDirectory(prefix="roadsim-learn-") as work:
-        made = MADE[:1] if options.smoke else MADE
-        courses = [make_course(seed, knobs, work) for seed, knobs in made]
-        seeds, rounds, epochs, steps = EXPERT_SEEDS, ROUNDS, (8, 4), STEPS_PER_DRIVE
+        made, seeds, rounds, epochs, steps = MADE, EXPERT_SEEDS, ROUNDS, (8, 4), STEPS_PER_DRIVE
         if options.smoke:
-            seeds, rounds, epochs, steps = seeds[:1], 1, (1, 1), 40
+            made, seeds, rounds, epochs, steps = made[:1], seeds[:1], 1, (1, 1), 40
+        courses = [make_course(seed, knobs, work) for seed, knobs in made]
         names = [os.path.splitext(os.path.basename(course))[0] for course in courses]
         drives = [(course, seed, 1, work, os.path.join(work, f"teacher-{name}-{seed}"), TEACHER)
                   for course, name in zip(courses, names) for seed in seeds]

@@ -50,7 +50,7 @@ run: build
 	@cd data && ../$(BUILD)/roadsim $(ARGS)
 
 # The learned driver made again from nothing (examples/learn/model.pt): recordings, training, the
-# table on courses it never saw. About seventeen minutes on two cores.
+# table on courses it never saw. About sixteen minutes on two cores.
 learn: build
 	@tools/install-deps.sh learn
 	@ROADSIM_LAB=$(BUILD)/roadsim-lab nice /usr/bin/python3 examples/learn/learn.py

@@ -3,6 +3,7 @@
 
 #include "Display.h"
 
+#include <filesystem>
 #include <iostream>
 #include <utility>
 
@@ -11,14 +12,20 @@ SurfacePtr makeDisplaySurface() {
                                            0xF800, 0x07E0, 0x001F, 0));
 }
 
-SurfacePtr loadBitmap(const std::string& fileName) {
-    SurfacePtr surface(SDL_LoadBMP_RW(SDL_RWFromFile(fileName.c_str(), "rb"), 1));
-    if (!surface) std::cerr << "Cannot find " << fileName << std::endl;
+std::string ImageSource::path(const std::string& fileName) const {
+    if (folder.empty()) return fileName;
+    return (std::filesystem::u8path(folder) / std::filesystem::u8path(fileName)).u8string();
+}
+
+SurfacePtr loadBitmap(const std::string& fileName, const ImageSource& source) {
+    SurfacePtr surface(SDL_LoadBMP_RW(SDL_RWFromFile(source.path(fileName).c_str(), "rb"), 1));
+    if (!surface && source.failures != nullptr)
+        *source.failures << "Cannot find " << fileName << std::endl;
     return surface;
 }
 
-SDL_Surface* loadImage(const std::string& fileName) {
-    SurfacePtr surface = loadBitmap(fileName);
+SDL_Surface* loadImage(const std::string& fileName, const ImageSource& source) {
+    SurfacePtr surface = loadBitmap(fileName, source);
     if (!surface) return nullptr;
     // Not run-length encoded: a caller of the surface keeps its pixels and flags as loaded.
     SDL_SetColorKey(surface.get(), SDL_SRCCOLORKEY, SDL_MapRGB(surface->format, 0, 0, 255));
@@ -77,18 +84,22 @@ SurfacePtr makeRotatable(SDL_Surface* source) {
 
 }  // namespace
 
-ImageFrame::ImageFrame(std::string fileName, int32_t duration)
-    : surface(), fileName(std::move(fileName)), duration(duration), rotatable() {
+ImageFrame::ImageFrame(std::string fileName, int32_t duration, const ImageSource& source)
+    : surface(), fileName(std::move(fileName)), duration(duration), source(source), rotatable() {
     load();
 }
 
 ImageFrame::ImageFrame(const ImageFrame& other)
-    : surface(), fileName(other.fileName), duration(other.duration), rotatable() {
+    : surface(),
+      fileName(other.fileName),
+      duration(other.duration),
+      source(other.source),
+      rotatable() {
     load();
 }
 
 void ImageFrame::load() {
-    std::cout << "getting: " << fileName << std::endl;
-    surface.reset(loadImage(fileName));
+    if (source.progress != nullptr) *source.progress << "getting: " << fileName << std::endl;
+    surface.reset(loadImage(fileName, source));
     rotatable = makeRotatable(surface.get());
 }

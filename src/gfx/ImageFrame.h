@@ -6,21 +6,34 @@
 #include <SDL.h>
 
 #include <cstdint>
+#include <iostream>
 #include <string>
+
+// Where bitmaps come from and where their loading is reported: by default the game's working
+// directory and standard streams; a lab drive passes a folder and streams of its own, so that
+// drives on several threads share nothing.
+struct ImageSource {
+    std::string folder;                   // empty: the working directory
+    std::ostream* progress = &std::cout;  // the "getting: " lines; null: none
+    std::ostream* failures = &std::cerr;  // the "Cannot find " lines; null: none
+
+    // The path of a file of the source, in UTF-8.
+    std::string path(const std::string& fileName) const;
+};
 
 // An off-screen surface of the display's size and 16-bit 5-6-5 format, for drawing without a
 // window.
 SurfacePtr makeDisplaySurface();
 
 // Loads a BMP as it is; null (and a "Cannot find " line) on failure.
-SurfacePtr loadBitmap(const std::string& fileName);
+SurfacePtr loadBitmap(const std::string& fileName, const ImageSource& source = {});
 
 // Loads a BMP with pure blue as its colour key; null (and a "Cannot find " line) on failure.
-SDL_Surface* loadImage(const std::string& fileName);
+SDL_Surface* loadImage(const std::string& fileName, const ImageSource& source = {});
 
 class ImageFrame {
   public:
-    ImageFrame(std::string fileName, int32_t duration);
+    ImageFrame(std::string fileName, int32_t duration, const ImageSource& source = {});
     // A copy loads the file again: no two frames ever share a surface.
     ImageFrame(const ImageFrame& other);
     ImageFrame(ImageFrame&& other) noexcept = default;
@@ -40,5 +53,6 @@ class ImageFrame {
     SurfacePtr surface;
     std::string fileName;
     int32_t duration;
+    ImageSource source;
     SurfacePtr rotatable;
 };

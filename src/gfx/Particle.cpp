@@ -63,7 +63,7 @@ void ParticleList::updateParticles(SDL_Surface* screen, int32_t ms) {
         if (particle.finished()) {
             it = particles.erase(it);
         } else {
-            particle.draw(screen);
+            if (screen != nullptr) particle.draw(screen);
             ++it;
         }
     }

@@ -61,6 +61,7 @@ class ParticleList {
     void updateParticles(SDL_Surface* screen, int32_t ms);
 
     size_t size() const { return particles.size(); }
+    void clear() { particles.clear(); }
 
   private:
     std::list<std::unique_ptr<Particle>> particles;

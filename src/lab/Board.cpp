@@ -82,7 +82,7 @@ std::string failureOf(int status) {
     }
 }
 
-struct Drive {
+struct BoardDrive {
     size_t driver, course;
     unsigned seed;
     // Filled in by the drive.
@@ -179,7 +179,7 @@ std::string lastLine(const fs::path& file) {
 }
 
 // Runs the drives on jobs workers; shows progress on a terminal.
-void runDrives(std::vector<Drive>& drives, const std::vector<std::string>& commands,
+void runDrives(std::vector<BoardDrive>& drives, const std::vector<std::string>& commands,
                const fs::path& work, int jobs) {
     std::atomic<size_t> next{0};
     std::mutex mutex;
@@ -188,7 +188,7 @@ void runDrives(std::vector<Drive>& drives, const std::vector<std::string>& comma
     const auto worker = [&] {
         for (size_t i = next++; i < drives.size(); i = next++) {
             const int status = runInShell(commands[i]);
-            Drive& drive = drives[i];
+            BoardDrive& drive = drives[i];
             drive.failure = failureOf(status);
             const fs::path base = work / std::to_string(i);
             std::ifstream in(base.string() + ".json");
@@ -221,10 +221,10 @@ void runDrives(std::vector<Drive>& drives, const std::vector<std::string>& comma
 
 // A map of one course: the road, the obstacles of the first seed, and each driver's path and hits
 // on it, in the driver's colour.
-std::string courseSvg(const std::vector<Drive>& drives, size_t course) {
-    const Drive* first = nullptr;
-    std::vector<const Drive*> shown;
-    for (const Drive& drive : drives) {
+std::string courseSvg(const std::vector<BoardDrive>& drives, size_t course) {
+    const BoardDrive* first = nullptr;
+    std::vector<const BoardDrive*> shown;
+    for (const BoardDrive& drive : drives) {
         if (drive.course != course || !drive.figures.is_object()) continue;
         if (first == nullptr) first = &drive;
         if (drive.seed == first->seed) shown.push_back(&drive);
@@ -239,7 +239,7 @@ std::string courseSvg(const std::vector<Drive>& drives, size_t course) {
     };
     for (const Json& point : first->figures["waypoints"]) extend(point);
     for (const Json& point : first->figures["obstacles"]) extend(point);
-    for (const Drive* drive : shown)
+    for (const BoardDrive* drive : shown)
         for (const Json& point : drive->figures["path"]) extend(point);
     constexpr double size = 360, margin = 12;
     const double scale = (size - 2 * margin) / std::max({maxX - minX, maxY - minY, 1.0});
@@ -264,7 +264,7 @@ std::string courseSvg(const std::vector<Drive>& drives, size_t course) {
         points(first->figures["waypoints"]) + "\"/>";
     for (const Json& obstacle : first->figures["obstacles"])
         svg += circle(obstacle, "r=\"1.5\" fill=\"#6b5a3a\"");
-    for (const Drive* drive : shown) {
+    for (const BoardDrive* drive : shown) {
         const std::string colour = palette[drive->driver % std::size(palette)];
         svg += "<polyline fill=\"none\" stroke-width=\"1.5\" stroke=\"" + colour + "\" points=\"" +
                points(drive->figures["path"]) + "\"/>";
@@ -362,7 +362,7 @@ int runBoard(const LabOptions& options, const std::string& self) {
         std::cerr << "roadsim-lab: cannot make " << work.string() << std::endl;
         return 1;
     }
-    std::vector<Drive> drives;
+    std::vector<BoardDrive> drives;
     std::vector<std::string> commands;
     for (size_t d = 0; d < drivers.size(); ++d)
         for (size_t c = 0; c < courses.size(); ++c)
@@ -384,7 +384,7 @@ int runBoard(const LabOptions& options, const std::string& self) {
     std::vector<std::string> courseNames;
     for (size_t c = 0; c < courses.size(); ++c) {
         courseNames.push_back(courses[c].stem().string());
-        for (const Drive& drive : drives)
+        for (const BoardDrive& drive : drives)
             if (drive.course == c && drive.figures.is_object()) {
                 courseNames.back() = drive.figures.value("course", courseNames.back());
                 break;
@@ -398,7 +398,7 @@ int runBoard(const LabOptions& options, const std::string& self) {
            "failure\n";
     Json rows = Json::array();
     std::vector<Row> summaries;
-    for (const Drive& drive : drives) {
+    for (const BoardDrive& drive : drives) {
         const Row row =
             drive.figures.is_object() ? summarise(drive.figures.value("laps", Json())) : Row();
         summaries.push_back(row);

@@ -4,6 +4,7 @@
 
 #include "Car.h"
 #include "Course.h"
+#include "DriveFrame.h"
 
 #include "ControllerProcess.h"
 
@@ -17,13 +18,6 @@ enum class ControllerFault {
     exited = 5,       // it closed its output or ended before the drive did
     badReply = 6,     // a reply that is not a JSON object with numeric steering and speed
     tooSlow = 7,      // no reply within the timeout
-};
-
-// What a driver sees at one step, and when.
-struct StepState {
-    int step;  // counted from 1
-    double seconds;
-    DriverView view;
 };
 
 class Controller {

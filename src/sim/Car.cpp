@@ -43,13 +43,14 @@ constexpr int sliderRowOffset = bannerHeight - 3;
 
 }  // namespace
 
-Car::Car()
+Car::Car(const ImageSource& images, double& target)
     : obstacleThreshold(Tuning().obstacleThreshold),
       avoidGain(Tuning().avoidGain),
       headingGain(Tuning().headingGain),
       trackGain(Tuning().trackGain),
       pathWeight(Tuning().pathWeight),
       mutex(),
+      targetSpeed(target),
       speed(0),
       steering(0),
       x(0),
@@ -67,12 +68,12 @@ Car::Car()
       waypointIndex(0),
       ringIndex(0),
       needleColour(0) {
-    wheels.addFrame(ImageFrame("tire1.bmp", 100));
-    wheels.addFrame(ImageFrame("tire2.bmp", 100));
-    wheels.addFrame(ImageFrame("tire3.bmp", 100));
-    lights.addFrame(ImageFrame("light2.bmp", 500));
-    lights.addFrame(ImageFrame("light1.bmp", 500));
-    gauge.addFrame(ImageFrame("gauge.bmp", 10000));
+    wheels.addFrame(ImageFrame("tire1.bmp", 100, images));
+    wheels.addFrame(ImageFrame("tire2.bmp", 100, images));
+    wheels.addFrame(ImageFrame("tire3.bmp", 100, images));
+    lights.addFrame(ImageFrame("light2.bmp", 500, images));
+    lights.addFrame(ImageFrame("light1.bmp", 500, images));
+    gauge.addFrame(ImageFrame("gauge.bmp", 10000, images));
     resetUnlocked();
 }
 

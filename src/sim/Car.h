@@ -48,7 +48,9 @@ ControlCommand autopilotCommand(const DriverView& view, const Tuning& tuning);
 // takes the car's lock, so each sees and leaves a whole state.
 class Car {
   public:
-    Car();
+    // The bitmaps come from images; the autopilot keeps its target speed in target, by default the
+    // game's process-wide one.
+    explicit Car(const ImageSource& images = {}, double& target = ::targetSpeed);
     ~Car();
     Car(const Car&) = delete;
     Car& operator=(const Car&) = delete;
@@ -126,6 +128,7 @@ class Car {
     double headingErrorUnlocked() const;
 
     mutable std::mutex mutex;
+    double& targetSpeed;
     double speed;
     double steering;
     double x;

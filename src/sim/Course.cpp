@@ -25,14 +25,14 @@ Course::Course(ParticleList& particles)
       particles(particles),
       random() {}
 
-void Course::loadImages() {
+void Course::loadImages(const ImageSource& images) {
     if (soundEnabled) replaceChunk(crashSound, 1, "crash.wav");
     // Every drive loads afresh; replacing the animations keeps them at one frame each.
-    const std::pair<const char*, Animation*> images[] = {
+    const std::pair<const char*, Animation*> animations[] = {
         {"wp.bmp", &waypointImage}, {"iwp.bmp", &markerImage}, {"obsticle.bmp", &obstacleImage}};
-    for (const auto& [fileName, animation] : images) {
+    for (const auto& [fileName, animation] : animations) {
         *animation = Animation();
-        animation->addFrame(ImageFrame(fileName, 10000));
+        animation->addFrame(ImageFrame(fileName, 10000, images));
     }
 }
 
@@ -53,10 +53,11 @@ double scatter(CourseRandom& random, int32_t low, int32_t high) {
 
 }  // namespace
 
-bool Course::read(std::istream& in, unsigned seed, const std::string& source) {
+bool Course::read(std::istream& in, unsigned seed, const std::string& source,
+                  std::ostream& errors) {
     random.seed(seed);
     const auto fail = [&](const std::string& what) {
-        std::cerr << source << ": cannot read " << what << std::endl;
+        errors << source << ": cannot read " << what << std::endl;
         std::reverse(markers.begin(), markers.end());
         std::reverse(obstacles.begin(), obstacles.end());
         return false;
@@ -113,9 +114,9 @@ bool Course::read(std::istream& in, unsigned seed, const std::string& source) {
             if (obstacles.size() == maxObstacles) {
                 // A few bytes of file must not ask for gigabytes of obstacles.
                 if (!capped)
-                    std::cerr << source << ": more than " << maxObstacles
-                              << " obstacles; obstacle group " << g + 1
-                              << " and the groups after it are not placed in full" << std::endl;
+                    errors << source << ": more than " << maxObstacles
+                           << " obstacles; obstacle group " << g + 1
+                           << " and the groups after it are not placed in full" << std::endl;
                 capped = true;
                 break;
             }
@@ -132,20 +133,24 @@ bool Course::read(std::istream& in, unsigned seed, const std::string& source) {
     return !capped;
 }
 
-bool Course::readFile(std::istream& in, unsigned seed, const std::string& source) {
+bool Course::readFile(std::istream& in, unsigned seed, const std::string& source,
+                      std::ostream& errors) {
     int32_t leadingNumber = 0;
     in >> leadingNumber;
-    return read(in, seed, source);
+    return read(in, seed, source, errors);
 }
 
 double Course::drawAndSense(SDL_Surface* surface, double carX, double carY, double heading,
                             double threshold) {
     const double sinHeading = std::sin(heading);
     const double cosHeading = std::cos(heading);
-    for (CourseObject& waypoint : waypoints)
-        waypoint.project(surface, carX, carY, sinHeading, cosHeading);
-    for (CourseObject& marker : markers)
-        marker.project(surface, carX, carY, sinHeading, cosHeading);
+    // Waypoints and markers add no force: without a surface there is nothing to do for them.
+    if (surface != nullptr) {
+        for (CourseObject& waypoint : waypoints)
+            waypoint.project(surface, carX, carY, sinHeading, cosHeading);
+        for (CourseObject& marker : markers)
+            marker.project(surface, carX, carY, sinHeading, cosHeading);
+    }
 
     double sum = 0;
     bool crashed = false;

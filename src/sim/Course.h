@@ -9,7 +9,7 @@
 
 #include <SDL.h>
 
-#include <istream>
+#include <iostream>
 #include <string>
 #include <vector>
 
@@ -25,7 +25,7 @@ class Course {
 
     // Loads the three object images and, with sound enabled, the crash sound, replacing any
     // loaded before.
-    void loadImages();
+    void loadImages(const ImageSource& images = {});
     // Replaces the course by the one the stream holds (positioned after the leading number),
     // scattering the obstacles from a seed taken from the tick count. On a stream that ends early
     // or holds a token of the wrong kind it keeps what was completely read, says what it could not
@@ -33,10 +33,13 @@ class Course {
     // maxObstacles obstacles, of which it places maxObstacles.
     bool read(std::istream& in);
     // The same with a given seed; source names the file in the message.
-    bool read(std::istream& in, unsigned seed, const std::string& source);
+    bool read(std::istream& in, unsigned seed, const std::string& source,
+              std::ostream& errors = std::cerr);
     // Skips the file's leading number, then reads the course from the rest as read does.
-    bool readFile(std::istream& in, unsigned seed, const std::string& source);
-    // Draws the course as seen from the car's pose and returns the summed obstacle force.
+    bool readFile(std::istream& in, unsigned seed, const std::string& source,
+                  std::ostream& errors = std::cerr);
+    // Draws the course as seen from the car's pose and returns the summed obstacle force; without a
+    // surface it only senses the obstacles.
     double drawAndSense(SDL_Surface* surface, double carX, double carY, double heading,
                         double threshold);
 

@@ -45,6 +45,6 @@ double CourseObject::project(SDL_Surface* surface, double carX, double carY, dou
         const double q = (r * r + t * t) / 100;
         force = r > 0 ? value / (q * q) : -value / (q * q);
     }
-    if (image != nullptr) image->draw(surface, screenX, screenY);
+    if (image != nullptr && surface != nullptr) image->draw(surface, screenX, screenY);
     return force;
 }

@@ -7,15 +7,21 @@ const DriverStep autopilotDriver = [](Car& car, const Course& course) {
     car.autopilotControl(course);
 };
 
-FrameOutcome advanceFrame(Car& car, const Course& course, DriveClock& clock, uint16_t dt,
-                          const DriverStep* driver) {
+FrameOutcome beginFrame(Car& car, const Course& course, DriveClock& clock, uint16_t dt,
+                        bool driven) {
     car.update(dt);
     FrameOutcome outcome{dt, false, false};
-    if (clock.autopilotDue(dt, driver != nullptr)) {
+    if (clock.autopilotDue(dt, driven)) {
         outcome.stepped = true;
         outcome.lapEnded = car.followCourse(course);
-        (*driver)(car, course);
     }
+    return outcome;
+}
+
+FrameOutcome advanceFrame(Car& car, const Course& course, DriveClock& clock, uint16_t dt,
+                          const DriverStep* driver) {
+    const FrameOutcome outcome = beginFrame(car, course, clock, dt, driver != nullptr);
+    if (outcome.stepped) (*driver)(car, course);
     return outcome;
 }
 
@@ -24,13 +30,23 @@ void composeFrame(SDL_Surface* screen, Car& car, Course& course, ParticleList& p
     const double force = course.drawAndSense(screen, car.getX(), car.getY(), car.getHeading(),
                                              car.getObstacleThreshold());
     car.pushObstacleForce(force);
+    if (screen == nullptr) {
+        particles.updateParticles(nullptr, dt);
+        return;
+    }
     car.drawDashboard(screen);
     SDL_LockSurface(screen);
     particles.updateParticles(screen, dt);
     SDL_UnlockSurface(screen);
 }
 
-Backdrop::Backdrop() : logo(loadBitmap("logo.bmp")), back(loadBitmap("back.bmp")) {}
+Backdrop::Backdrop(const ImageSource& images)
+    : logo(loadBitmap("logo.bmp", images)), back(loadBitmap("back.bmp", images)) {}
+
+bool Backdrop::coversScreen() const {
+    return logo && back && logo->w >= displayWidth && logo->h >= bannerHeight &&
+           back->w >= displayWidth && back->h >= displayHeight - bannerHeight;
+}
 
 void Backdrop::draw(SDL_Surface* screen) const {
     SDL_Rect logoAt{0, 0, 0, 0};

@@ -40,6 +40,12 @@ class DriveClock {
         return false;
     }
 
+    // Whether a frame ending at tick now would give the driver a step.
+    bool stepDueAt(uint16_t now) const {
+        const uint16_t dt = last > now ? now : now - last;
+        return static_cast<uint16_t>(pending + dt) > driverStepMs;
+    }
+
     uint16_t getPending() const { return pending; }
 
   private:
@@ -52,28 +58,42 @@ using DriverStep = std::function<void(Car&, const Course&)>;
 // The built-in autopilot as a driver.
 extern const DriverStep autopilotDriver;
 
+// What a driver sees at one step, and when.
+struct StepState {
+    int step;  // counted from 1
+    double seconds;
+    DriverView view;
+};
+
 struct FrameOutcome {
     uint16_t dt;
     bool stepped;   // a driver step ran
     bool lapEnded;  // that step put the car back at the start of the course
 };
 
+// The first half of a frame: moves the car by dt and, when a step is due and someone drives, runs
+// the course progress of that step; the driver's step comes next.
+FrameOutcome beginFrame(Car& car, const Course& course, DriveClock& clock, uint16_t dt,
+                        bool driven);
 // Moves the car by dt and, when a step is due and a driver is given, runs the course progress and
 // the driver's step.
 FrameOutcome advanceFrame(Car& car, const Course& course, DriveClock& clock, uint16_t dt,
                           const DriverStep* driver);
 
 // Draws the course from the car's pose and senses its obstacles into the car, then draws the
-// dashboard and runs the particle pass; the banner and background are drawn before this.
+// dashboard and runs the particle pass; the banner and background are drawn before this. Without a
+// screen it senses and moves the particles only: the same drive, with no pixels.
 void composeFrame(SDL_Surface* screen, Car& car, Course& course, ParticleList& particles,
                   uint16_t dt);
 
 // The banner and the background of the driver's view, loaded from the working directory.
 class Backdrop {
   public:
-    Backdrop();
+    explicit Backdrop(const ImageSource& images = {});
     // A missing bitmap is left out.
     void draw(SDL_Surface* screen) const;
+    // Whether drawing it leaves nothing of the frame before.
+    bool coversScreen() const;
 
   private:
     SurfacePtr logo;

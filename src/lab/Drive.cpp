@@ -1,0 +1,193 @@
+// The lab's frame loop turned inside out: paused at every driver step until the caller steers.
+#include "Drive.h"
+
+#include <algorithm>
+#include <cmath>
+#include <utility>
+
+namespace {
+
+// The lab draws nobody's screen: what its loaders would say goes nowhere.
+ImageSource quietly(const std::string& folder) {
+    return {folder, nullptr, nullptr};
+}
+
+}  // namespace
+
+LapFigures Drive::Lap::finish(int64_t nowMs) {
+    figures.seconds = (nowMs - startMs) / 1000.0;
+    figures.obstaclesHit = static_cast<int>(hit.size());
+    figures.frames = frames;
+    if (frames > 0) {
+        figures.rmsCrossTrack = std::sqrt(crossTrackSquares / frames);
+        figures.meanSpeed = speedSum / frames;
+    }
+    return figures;
+}
+
+Drive::Drive(std::string text, std::string sourceName, const std::string& imageFolder)
+    : courseText(std::move(text)),
+      source(std::move(sourceName)),
+      problem(),
+      particles(),
+      course(particles),
+      car(quietly(imageFolder), targetSpeed),
+      backdrop(imageFolder.empty() ? nullptr : std::make_unique<Backdrop>(quietly(imageFolder))),
+      screen(makeDisplaySurface()),
+      segmentStarts{0} {
+    if (!imageFolder.empty()) course.loadImages(quietly(imageFolder));
+    std::ostringstream errors;
+    if (!readCourse(1, errors)) {
+        problem = errors.str();
+        return;
+    }
+    const std::vector<CourseObject>& waypoints = course.getWaypoints();
+    if (waypoints.size() < 2) {
+        problem = source + ": a course needs at least two waypoints\n";
+        return;
+    }
+    for (size_t i = 1; i < waypoints.size(); ++i)
+        segmentStarts.push_back(
+            segmentStarts.back() +
+            std::hypot(waypoints[i].x - waypoints[i - 1].x, waypoints[i].y - waypoints[i - 1].y));
+}
+
+bool Drive::readCourse(unsigned seed, std::ostream& errors) {
+    std::istringstream stream(courseText);
+    return course.readFile(stream, seed, source, errors);
+}
+
+void Drive::start(const Tuning& tuning, unsigned seed, const DriveLimits& driveLimits,
+                  Pixels composed) {
+    // The same text read before: it reads again without a word.
+    std::ostringstream ignored;
+    readCourse(seed, ignored);
+    car.reset();
+    car.setTuning(tuning);
+    // Nothing of an earlier drive shows: the same seed gives the same frames.
+    particles.clear();
+    SDL_FillRect(screen.get(), nullptr, 0);
+    limits = driveLimits;
+    pixels = composed;
+    clock = DriveClock(0);
+    now = 0;
+    elapsedMs = 0;
+    state = StepState{};
+    lap = Lap();
+    laps.clear();
+    ending = DriveEnd::running;
+    runToStep();
+}
+
+void Drive::steer(const ControlCommand& command) {
+    car.applyControl(command);
+    finishFrame(pausedDt, pausedLapEnded);
+    runToStep();
+}
+
+void Drive::steerByAutopilot() {
+    car.autopilotControl(course);
+    finishFrame(pausedDt, pausedLapEnded);
+    runToStep();
+}
+
+void Drive::runToStep() {
+    while (!over()) {
+        if (elapsedMs - lap.startMs >= limits.lapLimitMs) {
+            ending = DriveEnd::lapLimit;
+            return;
+        }
+        now = static_cast<uint16_t>(now + limits.frameMs);
+        elapsedMs += limits.frameMs;
+        const FrameOutcome outcome = beginFrame(car, course, clock, clock.tick(now), true);
+        if (outcome.stepped) {
+            pausedDt = outcome.dt;
+            pausedLapEnded = outcome.lapEnded;
+            state = {state.step + 1, elapsedMs / 1000.0, car.driverView(course)};
+            return;
+        }
+        finishFrame(outcome.dt, false);
+    }
+}
+
+void Drive::finishFrame(uint16_t dt, bool lapEnded) {
+    if (drawsThisFrame()) {
+        if (backdrop) backdrop->draw(screen.get());
+        composeFrame(screen.get(), car, course, particles, dt);
+    } else {
+        composeFrame(nullptr, car, course, particles, dt);
+    }
+
+    const double threshold = car.getObstacleThreshold();
+    bool collision = false;
+    for (const CourseObject& obstacle : course.getObstacles()) {
+        if (Course::collides(obstacle, threshold)) {
+            collision = true;
+            lap.hit.insert(&obstacle);
+        }
+    }
+    if (lapEnded) {
+        // The frame whose step put the car back at the start opens the next lap.
+        const int64_t lapEnd = elapsedMs - limits.frameMs;
+        laps.push_back(lap.finish(lapEnd));
+        if (static_cast<int>(laps.size()) == limits.laps) {
+            ending = DriveEnd::finished;
+            return;
+        }
+        lap = Lap();
+        lap.startMs = lapEnd;
+    }
+
+    const CarState carState = car.getState();
+    const double crossTrack = car.crossTrackDistance(course);
+    ++lap.frames;
+    lap.crossTrackSquares += crossTrack * crossTrack;
+    lap.speedSum += carState.speed;
+    lap.figures.worstCrossTrack = std::max(lap.figures.worstCrossTrack, std::fabs(crossTrack));
+    if (collision) ++lap.figures.collisionFrames;
+    if (onFrame && !onFrame({elapsedMs / 1000.0, carState.x, carState.y, carState.heading,
+                             carState.speed, carState.steering, carState.waypointIndex,
+                             car.getObstacleSum(), crossTrack, collision}))
+        ending = DriveEnd::watcherClosed;
+}
+
+// A frame that the backdrop covers whole leaves nothing on the screen for the next: only the frame
+// before a step needs its pixels. Without a backdrop, every frame leaves its traces.
+bool Drive::drawsThisFrame() const {
+    switch (pixels) {
+        case Pixels::none:
+            return false;
+        case Pixels::atSteps:
+            return !backdrop || !backdrop->coversScreen() ||
+                   clock.stepDueAt(static_cast<uint16_t>(now + limits.frameMs));
+        case Pixels::everyFrame:
+            break;
+    }
+    return true;
+}
+
+int Drive::hits() const {
+    int sum = static_cast<int>(lap.hit.size());
+    for (const LapFigures& finished : laps) sum += finished.obstaclesHit;
+    // A finished drive's last lap is counted in laps already.
+    return ending == DriveEnd::finished ? sum - static_cast<int>(lap.hit.size()) : sum;
+}
+
+double Drive::distance() const {
+    const std::vector<CourseObject>& waypoints = course.getWaypoints();
+    const CarState carState = car.getState();
+    const size_t index =
+        std::min(static_cast<size_t>(std::max(carState.waypointIndex, 0)), waypoints.size() - 1);
+    double along = segmentStarts[index];
+    if (index + 1 < waypoints.size()) {
+        const CourseObject& p0 = waypoints[index];
+        const CourseObject& p1 = waypoints[index + 1];
+        const double length = segmentStarts[index + 1] - along;
+        if (length > 0)
+            along += std::clamp(
+                ((p1.x - p0.x) * (carState.x - p0.x) + (p1.y - p0.y) * (carState.y - p0.y)) /
+                    length,
+                0.0, length);
+    }
+    return laps.size() * courseLength() + (ending == DriveEnd::finished ? 0 : along);
+}

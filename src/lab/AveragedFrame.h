@@ -20,6 +20,10 @@ class FrameAverager {
     void average(const SDL_Surface* surface, uint8_t* rgb) const;
 
   private:
+    // The mean of every box in integers, for 5-6-5 surfaces shrunk by whole factors where it gives
+    // the same bytes as the sums in single precision: several times faster.
+    bool averageBoxes(const SDL_Surface* surface, uint8_t* rgb) const;
+
     // Which input samples make up each output sample along one axis, and by what share of its
     // area; every output has the same number of taps, those it does not need weigh 0.
     struct Taps {
@@ -33,6 +37,7 @@ class FrameAverager {
     int fromWidth;
     int fromHeight;
     bool scaled;
+    bool boxes;  // the factors allow averageBoxes
     Taps across;
     Taps down;
 };

@@ -1,5 +1,6 @@
 // The lab's options, its reproducible drives, its agreement with the game's frames, the shipped
 // course, external controllers, recording, and its tuner.
+#include "AveragedFrame.h"
 #include "DriveFrame.h"
 #include "LabDrive.h"
 #include "LabOptions.h"
@@ -19,6 +20,7 @@
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <thread>
 #include <tuple>
 
 namespace {
@@ -194,6 +196,27 @@ TEST(LabDrive, SameSeedAndTuningGiveTheSameFiguresBitForBit) {
         EXPECT_EQ(first.laps[lap].rmsCrossTrack, second.laps[lap].rmsCrossTrack);
     }
     ASSERT_EQ(firstObstacles.size(), 32u);
+
+    // Drives share nothing: two stepped at once on two threads, drawing their frames from the
+    // shipped bitmaps, give the same figures as one alone.
+    std::vector<LapFigures> concurrent[2];
+    std::vector<std::thread> threads;
+    for (std::vector<LapFigures>& laps : concurrent)
+        threads.emplace_back([&laps] {
+            Drive drive(loopCourse, "loop", ROADSIM_DATA_DIR);
+            drive.start(Tuning(), 7, {2, defaultStepMs, defaultLapLimitMs}, Pixels::atSteps);
+            while (!drive.over()) drive.steerByAutopilot();
+            laps = drive.getLaps();
+        });
+    for (std::thread& thread : threads) thread.join();
+    for (const std::vector<LapFigures>& laps : concurrent) {
+        ASSERT_EQ(laps.size(), 2u);
+        for (size_t lap = 0; lap < 2; ++lap) {
+            EXPECT_EQ(laps[lap].seconds, first.laps[lap].seconds);
+            EXPECT_EQ(laps[lap].rmsCrossTrack, first.laps[lap].rmsCrossTrack);
+            EXPECT_EQ(laps[lap].obstaclesHit, first.laps[lap].obstaclesHit);
+        }
+    }
 
     settings.seed = 8;
     lab.drive(Tuning(), settings);
@@ -642,6 +665,32 @@ TEST(Recording, EveryStepGivesTheGamesFrameAsPngAndALogRowEqualToTheTrace) {
             ASSERT_GE(bytes.size(), sizeof header);
             EXPECT_EQ(std::memcmp(bytes.data(), header, sizeof header), 0) << path;
         }
+    }
+}
+
+// The display's frames shrunk by whole factors are averaged in integers; the same pixels in 8-bit
+// channels take the single-precision sums, and must give the same bytes.
+TEST(Recording, FramesAveragedInIntegersEqualTheSingleFloatSums) {
+    const SurfacePtr display = makeDisplaySurface();
+    const SurfacePtr wide(
+        SDL_CreateRGBSurface(SDL_SWSURFACE, 800, 600, 32, 0xFF0000, 0xFF00, 0xFF, 0));
+    uint32_t state = 12345;
+    for (int frame = 0; frame < 4; ++frame) {
+        for (int y = 0; y < 600; ++y)
+            for (int x = 0; x < 800; ++x) {
+                state = state * 1664525u + 1013904223u;
+                // Noise, then the extremes of every channel, which lie furthest from the middle.
+                const uint16_t pixel =
+                    frame < 2 ? state >> 16 : static_cast<uint16_t>(frame == 2 ? 0xFFFF : 0xF81F);
+                static_cast<uint16_t*>(display->pixels)[y * display->pitch / 2 + x] = pixel;
+                static_cast<uint32_t*>(wide->pixels)[y * wide->pitch / 4 + x] =
+                    (pixel >> 11) << 19 | ((pixel >> 5) & 0x3F) << 10 | (pixel & 0x1F) << 3;
+            }
+        for (const auto& [width, height] :
+             {std::pair{80, 60}, std::pair{160, 120}, std::pair{32, 24}, std::pair{400, 300}})
+            EXPECT_EQ(averagedFrame(display.get(), width, height),
+                      averagedFrame(wide.get(), width, height))
+                << width << "x" << height << ", frame " << frame;
     }
 }
 

@@ -357,6 +357,31 @@ py::array_t<float> stackStates(const py::sequence& drives) {
     return out;
 }
 
+py::array_t<float> stackExperts(const py::sequence& drives) {
+    const std::vector<PythonDrive*> list = driveList(drives);
+    py::array_t<float> out({static_cast<py::ssize_t>(list.size()), py::ssize_t{2}});
+    float* data = out.mutable_data();
+    for (const PythonDrive* drive : list) {
+        const ControlCommand command = drive->stepped().expert();
+        *data++ = static_cast<float>(command.steering);
+        *data++ = static_cast<float>(command.speed);
+    }
+    return out;
+}
+
+// Each drive's distance along the course, obstacles hit and laps finished, a row each.
+py::array_t<double> stackProgress(const py::sequence& drives) {
+    const std::vector<PythonDrive*> list = driveList(drives);
+    py::array_t<double> out({static_cast<py::ssize_t>(list.size()), py::ssize_t{3}});
+    double* data = out.mutable_data();
+    for (const PythonDrive* drive : list) {
+        *data++ = drive->stepped().distance();
+        *data++ = drive->stepped().hits();
+        *data++ = static_cast<double>(drive->stepped().getLaps().size());
+    }
+    return out;
+}
+
 py::array_t<uint8_t> stackFrames(const py::sequence& drives) {
     const std::vector<PythonDrive*> list = driveList(drives);
     if (list.empty()) throw py::value_error("no drives to stack");
@@ -411,6 +436,8 @@ PYBIND11_MODULE(_roadsim, module) {
         .def_property_readonly("distance",
                                [](const PythonDrive& d) { return d.stepped().distance(); })
         .def_property_readonly("hits", [](const PythonDrive& d) { return d.stepped().hits(); })
+        .def_property_readonly("lap_count",
+                               [](const PythonDrive& d) { return d.stepped().getLaps().size(); })
         .def_property_readonly("course_length",
                                [](const PythonDrive& d) { return d.stepped().courseLength(); })
         .def_property_readonly(
@@ -427,4 +454,7 @@ PYBIND11_MODULE(_roadsim, module) {
                "Steps drive i with actions[i] for every i, on all cores.");
     module.def("stack_states", &stackStates, py::arg("drives"));
     module.def("stack_frames", &stackFrames, py::arg("drives"));
+    module.def("stack_experts", &stackExperts, py::arg("drives"));
+    module.def("stack_progress", &stackProgress, py::arg("drives"),
+               "Each drive's distance, hits and finished laps, as rows of an (n, 3) array.");
 }

@@ -95,10 +95,18 @@ bool FrameAverager::averageBoxes(const SDL_Surface* surface, uint8_t* rgb) const
     uint16_t* const green = red + fromWidth;
     uint16_t* const blue = green + fromWidth;
     for (int y = 0; y < down.outputs; ++y) {
-        std::fill(sums.begin(), sums.end(), 0);
         for (int row = y * ky; row < (y + 1) * ky; ++row) {
             const uint16_t* in = reinterpret_cast<const uint16_t*>(
                 static_cast<const uint8_t*>(surface->pixels) + row * surface->pitch);
+            // The band's first row starts the sums afresh.
+            if (row == y * ky) {
+                for (int column = 0; column < fromWidth; ++column) {
+                    red[column] = in[column] >> 11;
+                    green[column] = (in[column] >> 5) & 0x3F;
+                    blue[column] = in[column] & 0x1F;
+                }
+                continue;
+            }
             for (int column = 0; column < fromWidth; ++column) {
                 const uint16_t pixel = in[column];
                 red[column] += pixel >> 11;

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <utility>
 
 namespace {
@@ -34,8 +35,13 @@ Drive::Drive(std::string text, std::string sourceName, const std::string& imageF
       car(quietly(imageFolder), targetSpeed),
       backdrop(imageFolder.empty() ? nullptr : std::make_unique<Backdrop>(quietly(imageFolder))),
       screen(makeDisplaySurface()),
+      background(),
       segmentStarts{0} {
     if (!imageFolder.empty()) course.loadImages(quietly(imageFolder));
+    if (backdrop && backdrop->coversScreen()) {
+        background = makeDisplaySurface();
+        backdrop->draw(background.get());
+    }
     std::ostringstream errors;
     if (!readCourse(1, errors)) {
         problem = errors.str();
@@ -112,7 +118,12 @@ void Drive::runToStep() {
 
 void Drive::finishFrame(uint16_t dt, bool lapEnded) {
     if (drawsThisFrame()) {
-        if (backdrop) backdrop->draw(screen.get());
+        if (background) {
+            std::memcpy(screen->pixels, background->pixels,
+                        static_cast<size_t>(screen->pitch) * screen->h);
+        } else if (backdrop) {
+            backdrop->draw(screen.get());
+        }
         composeFrame(screen.get(), car, course, particles, dt);
     } else {
         composeFrame(nullptr, car, course, particles, dt);
@@ -158,8 +169,7 @@ bool Drive::drawsThisFrame() const {
         case Pixels::none:
             return false;
         case Pixels::atSteps:
-            return !backdrop || !backdrop->coversScreen() ||
-                   clock.stepDueAt(static_cast<uint16_t>(now + limits.frameMs));
+            return !background || clock.stepDueAt(static_cast<uint16_t>(now + limits.frameMs));
         case Pixels::everyFrame:
             break;
     }

@@ -136,6 +136,8 @@ class Drive {
     Car car;
     const std::unique_ptr<Backdrop> backdrop;
     SurfacePtr screen;
+    // The backdrop drawn once, when it covers the whole screen: each frame starts as a copy.
+    SurfacePtr background;
     std::vector<double> segmentStarts;  // feet along the course at each waypoint
 
     DriveLimits limits;

@@ -12,20 +12,27 @@ packages=(cmake g++ make pkg-config libsdl1.2-dev libsdl-mixer1.2-dev libsdl-gfx
 words="CMake, g++, make, pkg-config, SDL 1.2 (or sdl12-compat), SDL_mixer 1.2, SDL_gfx, nlohmann-json, libpng"
 modules=(sdl SDL_mixer SDL_gfx nlohmann_json libpng)
 commands=(cmake c++ make pkg-config)
+# Modules the system's Python 3 must import.
+python_modules=""
 case "$need" in
     run) ;;
     test | compat)
-        packages+=(libgtest-dev xvfb xdotool imagemagick x11-apps x11-utils python3 chromium)
-        words+=", GoogleTest, Xvfb, xdotool, ImageMagick, xwd, xdpyinfo, Python 3, Chromium"
+        packages+=(libgtest-dev xvfb xdotool imagemagick x11-apps x11-utils python3 chromium
+                   python3-dev python3-pybind11 python3-numpy python3-pytest)
+        words+=", GoogleTest, Xvfb, xdotool, ImageMagick, xwd, xdpyinfo, Python 3, Chromium,"
+        words+=" the Python module's build and tests: Python 3 headers, pybind11, NumPy, pytest"
         modules+=(gtest)
         commands+=(Xvfb xdotool convert xwd xdpyinfo python3 chromium)
+        python_modules="numpy, pybind11, pytest"
         # The compatibility layer, unpacked beside the build, runs over the system's SDL2.
         [ "$need" = test ] || packages+=(libsdl2-2.0-0) ;;
     bench)
-        packages+=(libbenchmark-dev xvfb x11-utils)
-        words+=", Google Benchmark, Xvfb, xdpyinfo"
+        # The Python module's steps are measured too, through Gymnasium.
+        packages+=(libbenchmark-dev xvfb x11-utils python3-dev python3-pybind11 python3-numpy)
+        words+=", Google Benchmark, Xvfb, xdpyinfo, Python 3 headers, pybind11, NumPy"
         modules+=(benchmark)
-        commands+=(Xvfb xdpyinfo) ;;
+        commands+=(Xvfb xdpyinfo)
+        python_modules="numpy, pybind11" ;;
     fuzz)
         packages+=(clang)
         words+=", clang with its libFuzzer runtime"
@@ -40,12 +47,16 @@ case "$need" in
         commands+=(x86_64-w64-mingw32-g++-posix dpkg-source python3 wine Xvfb xdotool convert unzip)
         ;;
     learn)
-        packages+=(python3-torch python3-numpy)
-        words+=", PyTorch and NumPy for the system's Python 3" ;;
+        # It learns through the Python module.
+        packages+=(python3-torch python3-numpy python3-dev python3-pybind11)
+        words+=", PyTorch and NumPy for the system's Python 3, Python 3 headers, pybind11"
+        python_modules="numpy, torch, pybind11" ;;
     package)
-        packages+=(dpkg-dev file)
-        words+=", dpkg-dev, file"
-        commands+=(dpkg-shlibdeps file) ;;
+        # The package carries the Python module too, which is built only where pybind11 is found.
+        packages+=(dpkg-dev file python3-dev python3-pybind11)
+        words+=", dpkg-dev, file, Python 3 headers, pybind11"
+        commands+=(dpkg-shlibdeps file)
+        python_modules="pybind11" ;;
     *)
         echo "install-deps.sh: unknown target '$need' (run, test, compat, bench, fuzz, package, windows" \
             "or learn)" >&2
@@ -72,7 +83,7 @@ if ! command -v apt-get >/dev/null; then
     missing=""
     for c in "${commands[@]}"; do command -v "$c" >/dev/null || missing=1; done
     command -v pkg-config >/dev/null && pkg-config --exists "${modules[@]}" || missing=1
-    [ "$need" != learn ] || /usr/bin/python3 -c 'import numpy, torch' 2>/dev/null || missing=1
+    [ -z "$python_modules" ] || /usr/bin/python3 -c "import $python_modules" 2>/dev/null || missing=1
     [ -z "$missing" ] && exit 0
     echo "install-deps.sh: no apt-get here; install with your package manager: $words" >&2
     exit 1

@@ -15,27 +15,10 @@ exec 9>"$cache/lock"
 flock 9
 log() { echo "build-libraries: $*" >&2; }
 
-# A private apt with its own state and one deb-src line for bookworm on the host's own mirror, so
-# that the system's apt configuration stays as it was. Bookworm's sources are the same releases on
-# a Debian 12 and a Debian 13 host.
+# Bookworm's sources through a private apt: the same releases on a Debian 12 and a Debian 13 host.
+source "$here/../../tools/private-apt.sh"
 apt_dir="$cache/apt"
-mkdir -p "$apt_dir/lists/partial" "$apt_dir/archives/partial"
-mirror=$(apt-cache policy | grep -B1 'l=Debian,' | awk '/^ *[0-9]+ (https?|file):/ {print $2; exit}')
-if [ -z "$mirror" ]; then
-    log "no Debian mirror among the host's apt sources"
-    exit 1
-fi
-echo "deb-src [signed-by=/usr/share/keyrings/debian-archive-keyring.gpg] $mirror bookworm main" \
-    >"$apt_dir/sources.list"
-cat >"$apt_dir/apt.conf" <<EOF
-Dir::State "$apt_dir";
-Dir::State::status "/var/lib/dpkg/status";
-Dir::Cache "$apt_dir";
-Dir::Etc::SourceList "$apt_dir/sources.list";
-Dir::Etc::SourceParts "/nonexistent";
-APT::Sandbox::User "$(id -un)";
-EOF
-private() { APT_CONFIG="$apt_dir/apt.conf" "$@"; }
+private_apt "$apt_dir" deb-src bookworm
 # The index is fetched once a day at most; the versions it names are the cache's key.
 if [ -z "$(find "$apt_dir/lists" -maxdepth 1 -name '*Sources*' -mtime -1 2>/dev/null)" ]; then
     private apt-get update -qq

@@ -2,7 +2,8 @@
 # Fresh-machine check: in a minimal Debian root with only git and make added, clones the commit
 # under test and does what the README tells a new user: `make run` must show the control screen,
 # then `make test` must pass. Then `make package` there, and the .deb installed by apt into a
-# second bare root must show the control screen too, with nothing but its declared dependencies.
+# second bare root must show the control screen too, with nothing but its declared dependencies,
+# and its Python module must drive.
 #   fresh-machine.sh SUITE          (bookworm, trixie, ...; needs root for debootstrap and chroot)
 # The bare base of each suite is cached in ROADSIM_FRESH_CACHE (default ~/.cache/roadsim-fresh),
 # with the downloaded packages; ROADSIM_FRESH_KEEP=1 keeps the roots for a look afterwards.
@@ -283,6 +284,14 @@ main() {
         DEBIAN_FRONTEND=noninteractive apt-get install -y -qq /tmp/roadsim.deb' ||
         fail "apt cannot install the .deb: $(tail -n 1 "$logs/install.log")"
     control_screen installed /usr/share/roadsim 'cd / && exec roadsim'
+    # The Python module too, on what the .deb brought along (NumPy by recommendation).
+    step "$logs/module.log" in_root python3 -c 'import os, roadsim
+drive = roadsim.Drive(os.path.join(roadsim.DATA, "courses.txt"))
+drive.reset(1)
+drive.step(drive.expert())
+print("the module drives", drive.course_name, "from", os.path.dirname(roadsim.__file__))' ||
+        { cat "$logs/module.log"; fail "the installed Python module cannot drive"; }
+    cat "$logs/module.log"
     phase_done
 
     echo "=== fresh-machine $suite: passed for $commit in $(($(date +%s) - started)) s"

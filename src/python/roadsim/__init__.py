@@ -1,0 +1,49 @@
+"""roadsim from Python: the lab's drives step by step as NumPy arrays and as Gymnasium environments.
+
+roadsim.Drive drives a course with the game's own car and course code and needs only NumPy. With
+Gymnasium (1.1 or later) present, roadsim.make gives a drive as a gymnasium.Env, roadsim.make_vec
+many drives as a vector environment stepped on all cores, and importing roadsim registers
+"roadsim/<course>-v0" for every shipped course (roadsim.courses()) and "roadsim/Course-v0"
+(course=PATH) for gymnasium.make.
+"""
+import sys
+
+from ._paths import DATA
+from ._roadsim import (MAX_STEERING, SPEED_STEP, STATE_FIELDS, STEERING_STEP, STEP_MS, TOP_SPEED,
+                       Drive)
+from .course import courses
+
+__all__ = ["DATA", "Drive", "MAX_STEERING", "SPEED_STEP", "STATE_FIELDS", "STEERING_STEP",
+           "STEP_MS", "TOP_SPEED", "courses", "make", "make_vec"]
+
+try:
+    import gymnasium
+    from gymnasium.vector import AutoresetMode  # noqa: F401 (new in 1.1, which the vector needs)
+except ImportError:
+    gymnasium = None
+
+
+def _needs_gymnasium(*args, **kwargs):
+    found = getattr(sys.modules.get("gymnasium"), "__version__", None)
+    raise ImportError("roadsim.make and roadsim.make_vec need Gymnasium 1.1 or later"
+                      + (f" (found {found})" if found else ", which is not installed")
+                      + ": install Debian's python3-gymnasium, or `pip install gymnasium`")
+
+
+def _register():
+    """The shipped courses' ids and roadsim/Course-v0 (course=PATH), each once."""
+    ids = [(f"roadsim/{name}-v0", {"course": name}) for name in courses()]
+    for id_, kwargs in ids + [("roadsim/Course-v0", {})]:
+        if id_ not in gymnasium.registry:
+            gymnasium.register(id_, entry_point="roadsim.env:RoadsimEnv",
+                               vector_entry_point="roadsim.vector:RoadsimVectorEnv", kwargs=kwargs)
+
+
+if gymnasium is None:
+    make = make_vec = _needs_gymnasium
+else:
+    from .env import RoadsimEnv, make
+    from .vector import RoadsimVectorEnv, make_vec
+
+    __all__ += ["RoadsimEnv", "RoadsimVectorEnv"]
+    _register()

@@ -1,0 +1,141 @@
+"""roadsim.make: Gymnasium's checks, the autopilot's drive and frames as the lab's, bad input."""
+import os
+import subprocess
+import sys
+import warnings
+
+import frames
+import gymnasium
+import numpy as np
+import pytest
+from gymnasium.utils.env_checker import check_env
+
+import roadsim
+
+LAP = ("lap {}: {seconds:.2f} s, {hits} obstacles hit, {collision_frames} frames in collision, "
+       "cross-track worst {worst_cross_track:.2f} ft rms {rms_cross_track:.2f} ft, "
+       "mean speed {mean_speed:.2f} mph")
+IDS = sorted(id_ for id_ in gymnasium.registry if id_.startswith("roadsim/"))
+
+
+def drive_out(env, seed):
+    """Drive the episode with the expert: the last info, the return, the feet from the track
+    summed over the steps, and whether the expert asked past the steering's limit."""
+    state, info = env.reset(seed=seed)
+    total, off, beyond, over = 0.0, 0.0, False, False
+    while not over:
+        beyond |= abs(info["expert"][0]) > roadsim.MAX_STEERING
+        state, reward, terminated, truncated, info = env.step(info["expert"])
+        total, off = total + reward, off + abs(state[roadsim.STATE_FIELDS.index("cross_track")])
+        over = terminated or truncated
+    return info, total, off, beyond
+
+
+@pytest.mark.parametrize("env_id, obs", [(id_, "both") for id_ in IDS]
+                         + [("roadsim/Course-v0", "state"), ("roadsim/Course-v0", "frame")])
+def test_gymnasium_finds_nothing_wrong(env_id, obs, made_course):
+    course = {"course": made_course} if env_id == "roadsim/Course-v0" else {}
+    with warnings.catch_warnings():
+        warnings.simplefilter("error")
+        # Advice that the spaces cannot take: the action is in degrees and mph, positions unbounded.
+        warnings.filterwarnings("ignore", ".*(infinity|symmetric and normalized)")
+        check_env(gymnasium.make(env_id, obs=obs, **course).unwrapped)
+
+
+@pytest.mark.parametrize("course", sorted(roadsim.courses()))
+def test_the_expert_drives_as_the_lab_prints(course, lab):
+    env = roadsim.make(course, obs="state")
+    for seed in (1, 2, 3):
+        info, total, off, beyond = drive_out(env, seed)
+        # Past 45 degrees the autopilot in the lab steers where a controller may not follow.
+        if not beyond:
+            printed = lab(roadsim.courses()[course], "--seed", seed, "--laps", 3).splitlines()
+            ours = [LAP.format(i, **lap) for i, lap in enumerate(info["laps"], 1)]
+            assert ours == [line for line in printed if line.startswith("lap ")], seed
+        # Three laps of progress, less the hits and the distance from the track.
+        hits = sum(lap["hits"] for lap in info["laps"])
+        assert total == pytest.approx(0.3 * env.drive.course_length - hits - 0.01 * off)
+
+
+@pytest.mark.parametrize("course, size, by_name", [("hairpin_hollow", (80, 60), True),
+                                                   (None, (100, 30), False)],
+                         ids=["shipped course by name", "own course by path"])
+def test_frames_are_the_recorded_ones(course, size, by_name, made_course, lab, tmp_path):
+    # By name the shipped bitmaps; by path those beside the course file, as the lab takes them.
+    path = roadsim.courses()[course] if by_name else made_course
+    lab(path, "--seed", 2, "--laps", 1, "--record", tmp_path, "--record-size", "%dx%d" % size,
+        *(["--images", roadsim.DATA] if by_name else []))
+    recorded = sorted(os.listdir(tmp_path / "frames"))
+    env = roadsim.make(course if by_name else path, obs="frame", frame_size=size, laps=1)
+    frame, info = env.reset(seed=2)
+    for name in recorded:
+        np.testing.assert_array_equal(frame, frames.read_png(str(tmp_path / "frames" / name)),
+                                      err_msg=name)
+        frame, _, terminated, truncated, info = env.step(info["expert"])
+    assert terminated and not truncated
+
+
+def _reset(env):
+    env.reset(seed=1)
+    return env
+
+
+def _ended(made):
+    env = roadsim.make(made, obs="state", laps=1)
+    drive_out(env, 1)
+    return env
+
+
+def _closed(made):
+    env = _reset(roadsim.make(made, obs="state"))
+    env.close()
+    return env
+
+
+def _course(folder, text):
+    (folder / "bad.txt").write_text(text)
+    return folder / "bad.txt"
+
+
+BAD = [pytest.param(*case, id=case[0]) for case in [  # the exception and what its message names
+    ("missing course", lambda made, tmp: roadsim.make("no_such_course"),
+     FileNotFoundError, "no_such_course"),
+    ("malformed course", lambda made, tmp: roadsim.make(
+        _course(tmp, "1 broken 2\n0 0 0 25\n1 0 x 30\n")), ValueError, "bad.txt"),
+    ("one waypoint", lambda made, tmp: roadsim.make(_course(tmp, "1 lonely 1\n0 0 0 25\n0\n")),
+     ValueError, "two waypoints"),
+    ("frame size of zero", lambda made, tmp: roadsim.make(made, frame_size=(0, 60)),
+     ValueError, "frame"),
+    ("unknown observation", lambda made, tmp: roadsim.make(made, obs="pixels"), ValueError, "obs"),
+    ("no laps", lambda made, tmp: roadsim.make(made, laps=0), ValueError, "lap"),
+    ("seed beyond the lab's", lambda made, tmp: roadsim.make(made).reset(seed=2**32),
+     ValueError, "seed"),
+    ("step before reset", lambda made, tmp: roadsim.make(made).step([0, 10]),
+     RuntimeError, "reset"),
+    ("NaN action", lambda made, tmp: _reset(roadsim.make(made)).step([np.nan, 10]), ValueError, "(?i)nan"),
+    ("three numbers", lambda made, tmp: _reset(roadsim.make(made)).step([0, 10, 5]),
+     ValueError, "two numbers"),
+    ("step after the end", lambda made, tmp: _ended(made).step([0, 10]), RuntimeError, "ended"),
+    ("step after close", lambda made, tmp: _closed(made).step([0, 10]), RuntimeError, "closed"),
+    ("vector of no drives", lambda made, tmp: roadsim.make_vec(made, 0), ValueError, "num_envs"),
+    ("vector step before reset", lambda made, tmp: roadsim.make_vec(made, 2).step(
+        np.zeros((2, 2))), RuntimeError, "reset"),
+    ("vector of three actions", lambda made, tmp: _reset(roadsim.make_vec(made, 2)).step(
+        np.zeros((3, 2))), ValueError, "shape"),
+    ("vector NaN action", lambda made, tmp: _reset(roadsim.make_vec(made, 2)).step(
+        [[0, 10], [np.nan, 10]]), ValueError, "(?i)nan"),
+]]
+
+
+@pytest.mark.parametrize("case, do, error, message", BAD)
+def test_bad_input_is_refused_with_a_reason(case, do, error, message, made_course, tmp_path):
+    with pytest.raises(error, match=message):
+        do(made_course, tmp_path)
+
+
+def test_without_gymnasium_make_says_how_to_get_it():
+    code = ("import sys; sys.modules['gymnasium'] = None; import roadsim; "
+            "roadsim.Drive(roadsim.courses()['meadow_loop']); roadsim.make('meadow_loop')")
+    result = subprocess.run([sys.executable, "-c", code], capture_output=True, text=True)
+    assert result.returncode == 1
+    assert "ImportError: roadsim.make and roadsim.make_vec need Gymnasium" in result.stderr

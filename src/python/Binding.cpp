@@ -266,7 +266,7 @@ class StepPool {
         for (std::thread& thread : threads) thread.join();
     }
 
-    // Runs work(i) for every i below count on the pool and the calling thread; returns when all
+    // Runs job(i) for every i below count on the pool and the calling thread; returns when all
     // are done.
     void run(size_t count, const std::function<void(size_t)>& job) {
         std::unique_lock<std::mutex> lock(mutex);
@@ -277,9 +277,10 @@ class StepPool {
         ++round;
         wake.notify_all();
         lock.unlock();
-        take();
+        take(job, count);
         lock.lock();
-        done.wait(lock, [this] { return left == 0; });
+        // No worker may still hold this round's job once it returns.
+        done.wait(lock, [this] { return left == 0 && busy == 0; });
         work = nullptr;
     }
 
@@ -291,19 +292,25 @@ class StepPool {
             wake.wait(lock, [&] { return closing || round != seen; });
             if (closing) return;
             seen = round;
+            // Woken after the round was over: nothing to do.
+            if (work == nullptr) continue;
+            const std::function<void(size_t)>& job = *work;
+            const size_t count = total;
+            ++busy;
             lock.unlock();
-            take();
+            take(job, count);
             lock.lock();
+            --busy;
+            done.notify_all();
         }
     }
 
-    void take() {
+    void take(const std::function<void(size_t)>& job, size_t count) {
         size_t finished = 0;
-        for (size_t i = next++; i < total; i = next++) {
-            (*work)(i);
+        for (size_t i = next++; i < count; i = next++) {
+            job(i);
             ++finished;
         }
-        if (finished == 0) return;
         const std::lock_guard<std::mutex> lock(mutex);
         left -= finished;
         if (left == 0) done.notify_all();
@@ -317,6 +324,7 @@ class StepPool {
     std::atomic<size_t> next{0};
     size_t total = 0;
     size_t left = 0;
+    int busy = 0;
     uint64_t round = 0;
     bool closing = false;
 };

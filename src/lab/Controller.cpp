@@ -38,7 +38,7 @@ Controller::Controller(std::string commandLine, double timeoutSeconds)
       timeoutMs(static_cast<int>(std::lround(timeoutSeconds * 1000))),
       process(),
       pending(),
-      failure(ControllerFault::none),
+      failure(LabStatus::done),
       message() {}
 
 Controller::~Controller() {
@@ -48,7 +48,7 @@ Controller::~Controller() {
 bool Controller::start(const Course& course, const std::string& recording) {
     process = std::make_unique<ControllerProcess>();
     std::string why;
-    if (!process->start(command, why)) return fail(ControllerFault::cannotStart, 0, why);
+    if (!process->start(command, why)) return fail(LabStatus::cannotStart, 0, why);
 
     Json waypoints = Json::array();
     for (const CourseObject& waypoint : course.getWaypoints())
@@ -89,7 +89,7 @@ bool Controller::decide(const StepState& state, const std::string& image,
                         reply["steering"].is_number() && reply.contains("speed") &&
                         reply["speed"].is_number();
     if (!usable)
-        return fail(ControllerFault::badReply, state.step,
+        return fail(LabStatus::badReply, state.step,
                     "expected a JSON object with numeric \"steering\" and \"speed\", received: " +
                         line.substr(0, 200));
     commandOut = {reply["steering"].get<double>(), reply["speed"].get<double>()};
@@ -111,7 +111,7 @@ bool Controller::send(const std::string& line, int step) {
         case ControllerProcess::Io::done:
             return true;
         case ControllerProcess::Io::timedOut:
-            return fail(ControllerFault::tooSlow, step,
+            return fail(LabStatus::tooSlow, step,
                         "it did not read its input within " + std::to_string(timeoutMs) + " ms");
         case ControllerProcess::Io::closed:
             break;
@@ -133,12 +133,12 @@ bool Controller::receive(std::string& line, int step) {
             return true;
         }
         if (std::min(end, pending.size()) > maxReplyBytes)
-            return fail(ControllerFault::badReply, step,
+            return fail(LabStatus::badReply, step,
                         "a reply line longer than " + std::to_string(maxReplyBytes) +
                             " bytes, beginning: " + pending.substr(0, 200));
         const ControllerProcess::Io got = process->read(pending, deadline);
         if (got == ControllerProcess::Io::timedOut)
-            return fail(ControllerFault::tooSlow, step,
+            return fail(LabStatus::tooSlow, step,
                         "no reply within " + std::to_string(waitMs) + " ms" +
                             (pending.empty() ? "" : ", only: " + pending.substr(0, 200)));
         if (got == ControllerProcess::Io::closed) return ended(step, "it closed its output");
@@ -154,14 +154,14 @@ void Controller::drain() {
 bool Controller::ended(int step, const std::string& sign) {
     const ControllerProcess::Exit exit = process->wait(500);
     if (step <= 1 && exit.couldNotRun)
-        return fail(ControllerFault::cannotStart, step,
+        return fail(LabStatus::cannotStart, step,
                     "the shell could not run it (status " + std::to_string(exit.code) + ")");
-    return fail(ControllerFault::exited, step,
+    return fail(LabStatus::exited, step,
                 (exit.ended ? exit.how : sign) +
                     (pending.empty() ? "" : " after sending: " + pending.substr(0, 200)));
 }
 
-bool Controller::fail(ControllerFault fault, int step, const std::string& what) {
+bool Controller::fail(LabStatus fault, int step, const std::string& what) {
     failure = fault;
     message = "controller \"" + command + "\" " + stepName(step) + ": " + what;
     stop();

@@ -7,18 +7,10 @@
 #include "DriveFrame.h"
 
 #include "ControllerProcess.h"
+#include "LabStatus.h"
 
 #include <memory>
 #include <string>
-
-// Why a controller was given up, each with the lab's exit status for it.
-enum class ControllerFault {
-    none = 0,
-    cannotStart = 4,  // the command could not be run
-    exited = 5,       // it closed its output or ended before the drive did
-    badReply = 6,     // a reply that is not a JSON object with numeric steering and speed
-    tooSlow = 7,      // no reply within the timeout
-};
 
 class Controller {
   public:
@@ -36,7 +28,8 @@ class Controller {
     // Says goodbye, closes the pipe and gives the controller 2 s to end before ending it.
     void finish();
 
-    ControllerFault fault() const { return failure; }
+    // Why it was given up, as the lab's exit status for it: done while it was not.
+    LabStatus fault() const { return failure; }
     // The fault in words: at which step, and what the controller sent.
     const std::string& faultMessage() const { return message; }
 
@@ -47,13 +40,13 @@ class Controller {
     void drain();
     // Gives it up because it closed a pipe: whether it exited (and how) says which fault.
     bool ended(int step, const std::string& sign);
-    bool fail(ControllerFault fault, int step, const std::string& what);
+    bool fail(LabStatus fault, int step, const std::string& what);
     void stop();
 
     std::string command;
     int timeoutMs;
     std::unique_ptr<ControllerProcess> process;  // from start until it is given up or finished
     std::string pending;
-    ControllerFault failure;
+    LabStatus failure;
     std::string message;
 };

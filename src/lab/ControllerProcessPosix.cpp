@@ -1,5 +1,5 @@
-// The controller on POSIX systems: the shell in a process group of its own, so that ending the
-// group ends whatever it started, with two pipes polled against deadlines.
+// The lab's children on POSIX systems: each in a process group of its own, so that ending the group
+// ends whatever it started, with two pipes polled against deadlines.
 #include "ControllerProcess.h"
 
 #include <fcntl.h>
@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <filesystem>
 
 namespace {
 
@@ -39,36 +40,65 @@ ControllerProcess::~ControllerProcess() {
 }
 
 bool ControllerProcess::start(const std::string& command, std::string& why) {
+    // bash replaces itself by the command's last program, where sh would wait for it holding the
+    // pipes: only then does a controller that closes its input, or dies, show at once.
+    const char* const shell = access("/bin/bash", X_OK) == 0 ? "/bin/bash" : "/bin/sh";
+    return launch({shell, "-c", command}, true, "", why);
+}
+
+bool ControllerProcess::start(const std::vector<std::string>& arguments, const std::string& errors,
+                              std::string& why) {
+    return launch(arguments, false, errors, why);
+}
+
+bool ControllerProcess::launch(const std::vector<std::string>& arguments, bool shell,
+                               const std::string& errors, std::string& why) {
     // A controller that dies must not take the lab with it while the lab writes to it.
     signal(SIGPIPE, SIG_IGN);
+    // Everything the child needs is made before the fork: the board forks from several threads,
+    // and a child of a threaded process may only call what is safe in a signal handler.
+    std::vector<char*> argv;
+    for (const std::string& argument : arguments)
+        argv.push_back(const_cast<char*>(argument.c_str()));
+    argv.push_back(nullptr);
+    int errorFd =
+        errors.empty() ? -1 : open(errors.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    if (!errors.empty() && errorFd < 0) {
+        why = "cannot write " + errors;
+        return false;
+    }
     // Close-on-exec from the start, so that no other child started meanwhile holds an end open
     // and hides the controller's exit.
     int input[2], output[2];
     if (pipe2(input, O_CLOEXEC) != 0) {
+        closeFd(errorFd);
         why = "no pipe";
         return false;
     }
     if (pipe2(output, O_CLOEXEC) != 0) {
         close(input[0]);
         close(input[1]);
+        closeFd(errorFd);
         why = "no pipe";
         return false;
     }
     const pid_t pid = fork();
     if (pid == 0) {
-        // A group of its own, so that ending it ends whatever the shell started.
+        // A group of its own, so that ending it ends whatever it started.
         setpgid(0, 0);
         dup2(input[0], STDIN_FILENO);
         dup2(output[1], STDOUT_FILENO);
+        if (errorFd >= 0) dup2(errorFd, STDERR_FILENO);
         // Only the three standard streams go along: files the lab opened without close-on-exec
         // (its streams cannot ask for it) stay the lab's.
         close_range(STDERR_FILENO + 1, ~0U, 0);
-        // bash replaces itself by the command's last program, where sh would wait for it holding
-        // the pipes: only then does a controller that closes its input, or dies, show at once.
-        const char* const shell = access("/bin/bash", X_OK) == 0 ? "/bin/bash" : "/bin/sh";
-        execl(shell, shell, "-c", command.c_str(), static_cast<char*>(nullptr));
+        if (shell)
+            execv(argv[0], argv.data());
+        else
+            execvp(argv[0], argv.data());
         _exit(127);
     }
+    if (errorFd >= 0) close(errorFd);
     // Also from this side, so that the group exists before anything can be sent to it.
     if (pid > 0) setpgid(pid, pid);
     handles->pid = handles->group = pid;
@@ -151,4 +181,19 @@ void ControllerProcess::stop() {
         waitpid(handles->pid, &status, 0);
     }
     handles->pid = -1;
+}
+
+std::string thisProgram(const char* argv0) {
+    // argv[0] may be a bare name found on the PATH.
+    std::error_code code;
+    const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", code);
+    return code ? argv0 : self.string();
+}
+
+bool errorsOnTerminal() {
+    return isatty(STDERR_FILENO);
+}
+
+unsigned long processId() {
+    return static_cast<unsigned long>(getpid());
 }

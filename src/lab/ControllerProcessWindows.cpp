@@ -1,5 +1,5 @@
-// The controller on Windows: cmd.exe /c in a job object, so that ending the job ends every process
-// the command started, with pipes that the lab reads and writes overlapped, against deadlines.
+// The lab's children on Windows: each in a job object, so that ending the job ends every process
+// it started, with pipes that the lab reads and writes overlapped, against deadlines.
 #include "ControllerProcess.h"
 
 #include <windows.h>
@@ -7,6 +7,8 @@
 #include <algorithm>
 #include <atomic>
 #include <cstdio>
+
+#include <io.h>
 
 namespace {
 
@@ -35,6 +37,19 @@ bool finish(HANDLE pipe, OVERLAPPED& pending, ControllerProcess::Clock::time_poi
     return GetLastError() == ERROR_OPERATION_ABORTED;
 }
 
+// ARGUMENT as one word of a command line, as programs' argument parsing reads them.
+std::string quoted(const std::string& argument) {
+    std::string out = "\"";
+    size_t backslashes = 0;
+    for (const char c : argument) {
+        // Backslashes count only before a quote: doubled there, and the quote escaped.
+        if (c == '"') out.append(backslashes + 1, '\\');
+        backslashes = c == '\\' ? backslashes + 1 : 0;
+        out += c;
+    }
+    return out.append(backslashes, '\\') + "\"";
+}
+
 }  // namespace
 
 // The lab's ends of the pipes are named pipes, which alone can wait with a timeout; the
@@ -59,6 +74,19 @@ ControllerProcess::~ControllerProcess() {
 }
 
 bool ControllerProcess::start(const std::string& command, std::string& why) {
+    char comSpec[MAX_PATH];
+    const DWORD length = GetEnvironmentVariableA("ComSpec", comSpec, sizeof comSpec);
+    const std::string shell = length > 0 && length < sizeof comSpec ? comSpec : "cmd.exe";
+    return launch({shell, command}, true, "", why);
+}
+
+bool ControllerProcess::start(const std::vector<std::string>& arguments, const std::string& errors,
+                              std::string& why) {
+    return launch(arguments, false, errors, why);
+}
+
+bool ControllerProcess::launch(const std::vector<std::string>& arguments, bool shell,
+                               const std::string& errors, std::string& why) {
     static std::atomic<int> made{0};
     const std::string name = "\\\\.\\pipe\\roadsim-lab-" + std::to_string(GetCurrentProcessId()) +
                              "-" + std::to_string(made++);
@@ -73,12 +101,22 @@ bool ControllerProcess::start(const std::string& command, std::string& why) {
                                &inherited, OPEN_EXISTING, 0, nullptr);
     HANDLE output = CreateFileA((name + "-out").c_str(), GENERIC_WRITE | FILE_READ_ATTRIBUTES, 0,
                                 &inherited, OPEN_EXISTING, 0, nullptr);
-    // Its standard error passes through; the child's copy has to be inheritable.
-    HANDLE errors = nullptr;
+    // Its standard error goes to the file, or passes through: the child's copy has to be
+    // inheritable.
+    HANDLE errorHandle = nullptr;
     const HANDLE ownErrors = GetStdHandle(STD_ERROR_HANDLE);
-    if (ownErrors != nullptr && ownErrors != INVALID_HANDLE_VALUE)
-        DuplicateHandle(GetCurrentProcess(), ownErrors, GetCurrentProcess(), &errors, 0, TRUE,
+    if (!errors.empty())
+        errorHandle = CreateFileA(errors.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherited,
+                                  CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    else if (ownErrors != nullptr && ownErrors != INVALID_HANDLE_VALUE)
+        DuplicateHandle(GetCurrentProcess(), ownErrors, GetCurrentProcess(), &errorHandle, 0, TRUE,
                         DUPLICATE_SAME_ACCESS);
+    if (errorHandle == INVALID_HANDLE_VALUE) {
+        for (HANDLE* handle : {&input, &output}) closeHandle(*handle);
+        why = "cannot write " + errors;
+        stop();
+        return false;
+    }
 
     // Ending the job, or the lab's own end closing it, ends every process in it.
     handles->job = CreateJobObjectA(nullptr, nullptr);
@@ -90,17 +128,19 @@ bool ControllerProcess::start(const std::string& command, std::string& why) {
                        SetInformationJobObject(handles->job, JobObjectExtendedLimitInformation,
                                                &limits, sizeof limits);
 
-    // /s keeps the command's own quotes, /d leaves out the user's AutoRun commands.
-    char comSpec[MAX_PATH];
-    const DWORD length = GetEnvironmentVariableA("ComSpec", comSpec, sizeof comSpec);
-    const std::string shell = length > 0 && length < sizeof comSpec ? comSpec : "cmd.exe";
-    std::string line = "\"" + shell + "\" /d /s /c \"" + command + "\"";
+    // The shell's /s keeps the command's own quotes and /d leaves out the user's AutoRun commands.
+    std::string line;
+    if (shell)
+        line = "\"" + arguments[0] + "\" /d /s /c \"" + arguments[1] + "\"";
+    else
+        for (const std::string& argument : arguments)
+            line += (line.empty() ? "" : " ") + quoted(argument);
     STARTUPINFOA startup{};
     startup.cb = sizeof startup;
     startup.dwFlags = STARTF_USESTDHANDLES;
     startup.hStdInput = input;
     startup.hStdOutput = output;
-    startup.hStdError = errors;
+    startup.hStdError = errorHandle;
     PROCESS_INFORMATION started{};
     // Suspended until it is in the job, so that nothing it starts escapes; a group of its own
     // keeps the console's Ctrl+C for the lab.
@@ -108,10 +148,12 @@ bool ControllerProcess::start(const std::string& command, std::string& why) {
                                                  CREATE_SUSPENDED | CREATE_NEW_PROCESS_GROUP,
                                                  nullptr, nullptr, &startup, &started);
     const DWORD error = GetLastError();
-    for (HANDLE* handle : {&input, &output, &errors}) closeHandle(*handle);
+    for (HANDLE* handle : {&input, &output, &errorHandle}) closeHandle(*handle);
     if (!running) {
-        why = ready ? "cmd.exe could not be started (error " + std::to_string(error) + ")"
-                    : "no pipe";
+        why = !ready ? "no pipe"
+              : shell
+                  ? "cmd.exe could not be started (error " + std::to_string(error) + ")"
+                  : "cannot run " + arguments.front() + " (error " + std::to_string(error) + ")";
         stop();
         return false;
     }
@@ -181,4 +223,18 @@ void ControllerProcess::stop() {
     if (handles->process != nullptr) WaitForSingleObject(handles->process, 5000);
     closeHandle(handles->process);
     closeHandle(handles->job);
+}
+
+std::string thisProgram(const char* argv0) {
+    char path[MAX_PATH];
+    const DWORD length = GetModuleFileNameA(nullptr, path, sizeof path);
+    return length > 0 && length < sizeof path ? std::string(path, length) : argv0;
+}
+
+bool errorsOnTerminal() {
+    return _isatty(_fileno(stderr));
+}
+
+unsigned long processId() {
+    return GetCurrentProcessId();
 }

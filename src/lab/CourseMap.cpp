@@ -18,35 +18,28 @@ Sint16 toPixel(double value) {
     return static_cast<Sint16>(std::clamp(value, -30000.0, 30000.0));
 }
 
-// World feet to map pixels: +y points up the map, as north on a chart.
-class MapFrame {
-  public:
-    MapFrame(double minX, double minY, double maxX, double maxY)
-        : minX(minX),
-          maxY(maxY),
-          scale((mapSize - 2 * margin) / std::max({maxX - minX, maxY - minY, 1.0})) {}
-    Sint16 column(double x) const { return toPixel(margin + (x - minX) * scale); }
-    Sint16 row(double y) const { return toPixel(margin + (maxY - y) * scale); }
-
-  private:
-    double minX, maxY, scale;
-};
-
 MapFrame frameFor(const Course& course, const std::vector<TraceRow>& trace) {
-    double minX = 0, minY = 0, maxX = 0, maxY = 0;
-    const auto include = [&](double x, double y) {
-        minX = std::min(minX, x);
-        maxX = std::max(maxX, x);
-        minY = std::min(minY, y);
-        maxY = std::max(maxY, y);
-    };
-    for (const CourseObject& waypoint : course.getWaypoints()) include(waypoint.x, waypoint.y);
-    for (const CourseObject& obstacle : course.getObstacles()) include(obstacle.x, obstacle.y);
-    for (const TraceRow& row : trace) include(row.x, row.y);
-    return MapFrame(minX, minY, maxX, maxY);
+    MapFrame frame(mapSize, margin);
+    for (const CourseObject& waypoint : course.getWaypoints())
+        frame.include(waypoint.x, waypoint.y);
+    for (const CourseObject& obstacle : course.getObstacles())
+        frame.include(obstacle.x, obstacle.y);
+    for (const TraceRow& row : trace) frame.include(row.x, row.y);
+    return frame;
 }
 
 }  // namespace
+
+void MapFrame::include(double x, double y) {
+    minX = std::min(minX, x);
+    maxX = std::max(maxX, x);
+    minY = std::min(minY, y);
+    maxY = std::max(maxY, y);
+}
+
+double MapFrame::scale() const {
+    return (size - 2 * margin) / std::max({maxX - minX, maxY - minY, 1.0});
+}
 
 bool writeCourseMap(const std::string& fileName, const Course& course,
                     const std::vector<TraceRow>& trace) {
@@ -56,16 +49,15 @@ bool writeCourseMap(const std::string& fileName, const Course& course,
     SDL_Surface* const surface = map.get();
     SDL_FillRect(surface, nullptr, SDL_MapRGB(surface->format, 46, 92, 46));
     const MapFrame frame = frameFor(course, trace);
+    const auto across = [&](double x) { return toPixel(frame.column(x)); };
+    const auto down = [&](double y) { return toPixel(frame.row(y)); };
 
     for (const CourseObject& marker : course.getMarkers())
-        filledCircleRGBA(surface, frame.column(marker.x), frame.row(marker.y), 2, 240, 220, 80,
-                         255);
+        filledCircleRGBA(surface, across(marker.x), down(marker.y), 2, 240, 220, 80, 255);
     for (const CourseObject& obstacle : course.getObstacles()) {
         const Sint16 radius = static_cast<Sint16>(2 + 4 * std::min(obstacle.value, 1.0));
-        filledCircleRGBA(surface, frame.column(obstacle.x), frame.row(obstacle.y), radius, 120, 90,
-                         60, 255);
-        circleRGBA(surface, frame.column(obstacle.x), frame.row(obstacle.y), radius, 30, 20, 10,
-                   255);
+        filledCircleRGBA(surface, across(obstacle.x), down(obstacle.y), radius, 120, 90, 60, 255);
+        circleRGBA(surface, across(obstacle.x), down(obstacle.y), radius, 30, 20, 10, 255);
     }
 
     double topSpeed = 1;
@@ -76,20 +68,20 @@ bool writeCourseMap(const std::string& fileName, const Course& course,
         // A lap's end puts the car back at the origin: no line across the map for it.
         if (std::hypot(b.x - a.x, b.y - a.y) > 50) continue;
         const double share = std::clamp(b.speed / topSpeed, 0.0, 1.0);
-        thickLineRGBA(surface, frame.column(a.x), frame.row(a.y), frame.column(b.x), frame.row(b.y),
-                      3, static_cast<Uint8>(255 * share), 40, static_cast<Uint8>(255 * (1 - share)),
+        thickLineRGBA(surface, across(a.x), down(a.y), across(b.x), down(b.y), 3,
+                      static_cast<Uint8>(255 * share), 40, static_cast<Uint8>(255 * (1 - share)),
                       255);
     }
     for (const TraceRow& row : trace) {
         if (!row.collision) continue;
-        const Sint16 cx = frame.column(row.x), cy = frame.row(row.y);
+        const Sint16 cx = across(row.x), cy = down(row.y);
         lineRGBA(surface, cx - 5, cy - 5, cx + 5, cy + 5, 255, 255, 255, 255);
         lineRGBA(surface, cx - 5, cy + 5, cx + 5, cy - 5, 255, 255, 255, 255);
     }
 
     const std::vector<CourseObject>& waypoints = course.getWaypoints();
     for (size_t i = 0; i < waypoints.size(); ++i) {
-        const Sint16 cx = frame.column(waypoints[i].x), cy = frame.row(waypoints[i].y);
+        const Sint16 cx = across(waypoints[i].x), cy = down(waypoints[i].y);
         filledCircleRGBA(surface, cx, cy, 6, 250, 250, 250, 255);
         circleRGBA(surface, cx, cy, 6, 0, 0, 0, 255);
         stringRGBA(surface, cx + 9, cy - 4, std::to_string(i).c_str(), 255, 255, 255, 255);

@@ -1,8 +1,8 @@
 // Parsing and checking the lab's options.
 #include "LabOptions.h"
 
-#include "Car.h"
 #include "Display.h"
+#include "LabStatus.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -10,7 +10,9 @@
 #include <cstdlib>
 #include <sstream>
 
-const char* const labUsage =
+namespace {
+
+const char* const usageText =
     "usage: roadsim-lab [courses.txt] [--heading G] [--track G] [--path G] [--threshold G]\n"
     "                   [--avoid G] [--laps N] [--step MS] [--seed S] [--csv FILE] [--map FILE]\n"
     "                   [--controller COMMAND] [--controller-timeout SECONDS] [--record DIR]\n"
@@ -50,12 +52,32 @@ const char* const labUsage =
     "                               (15,40), N obstacle groups per 1000 ft (3) of strength S\n"
     "                               (-1 for random, 0 to 1; default a mix), W from 0 round\n"
     "                               to 1 irregular (0.5), K lobes (2 to 8; 0, the default,\n"
-    "                               a mix of bulges)\n"
-    "Exit status: 0 done, 1 course or output file unusable or no course made, 2 bad option,\n"
-    "3 a lap did not finish in time; the controller: 4 cannot start, 5 exited early, 6 sent\n"
-    "a bad reply, 7 too slow.\n";
+    "                               a mix of bulges)\n";
 
-namespace {
+// TEXT broken into lines at spaces, none longer than the usage's width.
+std::string wrapped(const std::string& text) {
+    constexpr size_t width = 92;
+    std::string out, line;
+    std::istringstream words(text);
+    for (std::string word; words >> word;) {
+        if (!line.empty() && line.size() + 1 + word.size() > width) {
+            out += line + "\n";
+            line.clear();
+        }
+        line += (line.empty() ? "" : " ") + word;
+    }
+    return out + line + "\n";
+}
+
+// The tuning values' options, in the order of the control screen's sliders.
+const struct {
+    const char* name;
+    double Tuning::*value;
+} tuningOptions[] = {{"--heading", &Tuning::headingGain},
+                     {"--track", &Tuning::trackGain},
+                     {"--path", &Tuning::pathWeight},
+                     {"--threshold", &Tuning::obstacleThreshold},
+                     {"--avoid", &Tuning::avoidGain}};
 
 bool parseNumber(const std::string& text, double& value) {
     if (text.empty()) return false;
@@ -157,6 +179,10 @@ const TextOption textOptions[] = {
 
 }  // namespace
 
+std::string labUsage() {
+    return usageText + wrapped(exitStatusUsage());
+}
+
 bool parseLabOptions(const std::vector<std::string>& args, LabOptions& options,
                      std::string& error) {
     std::vector<std::string> courses;
@@ -189,15 +215,15 @@ bool parseLabOptions(const std::vector<std::string>& args, LabOptions& options,
         }
         const std::string& value = args[++i];
         bool known = false;
-        for (const TuningSlider& slider : tuningSliders) {
-            if (arg != slider.option) continue;
+        for (const auto& option : tuningOptions) {
+            if (arg != option.name) continue;
             known = true;
             double number = 0;
             if (!parseNumber(value, number) || number < 0 || number > 1) {
                 error = arg + " must be a number from 0 to 1, not " + value;
                 return false;
             }
-            options.tuning.*slider.value = number;
+            options.tuning.*option.value = number;
         }
         if (known) continue;
         long long number = 0;
@@ -323,5 +349,38 @@ bool parseLabOptions(const std::vector<std::string>& args, LabOptions& options,
     } else if (courses.size() == 1) {
         options.coursePath = courses.front();
     }
+    return true;
+}
+
+std::string exactly(double value) {
+    std::ostringstream out;
+    out.precision(17);
+    out << value;
+    return out.str();
+}
+
+std::vector<std::string> driveArguments(const DriveRequest& request) {
+    std::vector<std::string> args = {
+        request.coursePath,           "--seed", std::to_string(request.seed),  "--laps",
+        std::to_string(request.laps), "--step", std::to_string(request.stepMs)};
+    for (const auto& option : tuningOptions)
+        args.insert(args.end(), {option.name, exactly(request.tuning.*option.value)});
+    if (!request.controller.empty())
+        args.insert(args.end(), {"--controller", request.controller, "--controller-timeout",
+                                 exactly(request.controllerTimeout)});
+    if (!request.recordFolder.empty()) args.insert(args.end(), {"--record", request.recordFolder});
+    if (request.recordWidth > 0)
+        args.insert(args.end(), {"--record-size", std::to_string(request.recordWidth) + "x" +
+                                                      std::to_string(request.recordHeight)});
+    if (!request.imageFolder.empty()) args.insert(args.end(), {"--images", request.imageFolder});
+    if (!request.jsonPath.empty()) args.insert(args.end(), {"--json", request.jsonPath});
+    return args;
+}
+
+bool parseDriveRequest(const std::vector<std::string>& args, DriveRequest& request,
+                       std::string& error) {
+    LabOptions options;
+    if (!parseLabOptions(args, options, error)) return false;
+    request = options;
     return true;
 }

@@ -2,8 +2,7 @@
 #pragma once
 
 #include "CourseMaker.h"
-#include "LabDefaults.h"
-#include "TuningStep.h"
+#include "DriveRequest.h"
 
 #include <string>
 #include <vector>
@@ -14,25 +13,14 @@ struct BoardDriver {
     std::string command;
 };
 
-struct LabOptions {
-    std::string coursePath = "courses.txt";
-    Tuning tuning;
-    int laps = defaultLaps;
-    int stepMs = defaultStepMs;
-    unsigned seed = defaultSeed;
+// The drive's own options, and those of the lab's other jobs.
+struct LabOptions : DriveRequest {
     std::string csvPath;
     std::string mapPath;
-    std::string controller;
-    double controllerTimeout = defaultControllerTimeoutSeconds;
-    std::string recordFolder;
-    std::string imageFolder;  // empty: the course file's folder
-    int recordWidth = 0;      // 0: the screen's size
-    int recordHeight = 0;
     bool watch = false;
     double watchSpeed = 1;
     bool tune = false;
     bool help = false;
-    std::string jsonPath;
     // The leaderboard: its courses (files or folders), drivers besides the autopilot, seeds, how
     // many drives at a time (0: one per core) and where the report goes.
     bool board = false;
@@ -47,7 +35,16 @@ struct LabOptions {
     CourseKnobs knobs;
 };
 
-extern const char* const labUsage;
+std::string labUsage();
 
 // Parses the arguments after the program name; on a bad one, fills error and answers false.
 bool parseLabOptions(const std::vector<std::string>& args, LabOptions& options, std::string& error);
+
+// VALUE in seventeen digits, which read back as the same double.
+std::string exactly(double value);
+
+// The arguments (after the program name) that ask the lab for this drive, and the drive they ask
+// for: parseDriveRequest(driveArguments(request)) gives the request back.
+std::vector<std::string> driveArguments(const DriveRequest& request);
+bool parseDriveRequest(const std::vector<std::string>& args, DriveRequest& request,
+                       std::string& error);

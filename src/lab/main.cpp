@@ -1,11 +1,12 @@
 // roadsim-lab: evaluates and tunes the autopilot or an external controller on a course, headlessly
 // and faster than real time, records what the driver sees and shows it in a window.
 #include "Board.h"
+#include "ControllerProcess.h"
 #include "CourseMaker.h"
 #include "CourseMap.h"
+#include "DriveReport.h"
 #include "LabDrive.h"
 #include "LabOptions.h"
-#include "Shell.h"
 #include "Tuner.h"
 
 #include <algorithm>
@@ -40,18 +41,16 @@ bool writeTrace(const std::string& fileName, const std::vector<TraceRow>& trace)
     return static_cast<bool>(out.flush());
 }
 
-// Makes the recorder or the watcher an option asked for; says why on standard error when it
-// cannot open.
+// Makes the recorder or the watcher an option asked for; empty when it opened, else why not.
 template <typename Output, typename... Arguments>
-bool openOutput(std::optional<Output>& output, const Arguments&... arguments) {
+std::string openOutput(std::optional<Output>& output, const Arguments&... arguments) {
     output.emplace(arguments...);
     std::string error;
-    if (output->open(error)) return true;
-    std::cerr << "roadsim-lab: " << error << std::endl;
-    return false;
+    output->open(error);
+    return error;
 }
 
-int evaluate(LabDrive& lab, const LabOptions& options) {
+LabOutcome evaluate(LabDrive& lab, const LabOptions& options) {
     DriveSettings settings;
     settings.laps = options.laps;
     settings.stepMs = static_cast<uint16_t>(options.stepMs);
@@ -60,13 +59,15 @@ int evaluate(LabDrive& lab, const LabOptions& options) {
         !options.csvPath.empty() || !options.mapPath.empty() || !options.jsonPath.empty();
     std::optional<Recorder> recorder;
     if (!options.recordFolder.empty()) {
-        if (!openOutput(recorder, options.recordFolder, options.recordWidth, options.recordHeight))
-            return 1;
+        const std::string error =
+            openOutput(recorder, options.recordFolder, options.recordWidth, options.recordHeight);
+        if (!error.empty()) return {LabStatus::unusable, error};
         settings.recorder = &*recorder;
     }
     std::optional<Watcher> watcher;
     if (options.watch) {
-        if (!openOutput(watcher, options.watchSpeed)) return 1;
+        const std::string error = openOutput(watcher, options.watchSpeed);
+        if (!error.empty()) return {LabStatus::unusable, error};
         settings.watcher = &*watcher;
     }
     std::optional<Controller> controller;
@@ -101,35 +102,30 @@ int evaluate(LabDrive& lab, const LabOptions& options) {
                 realSeconds, realSeconds > 0 ? drivenSeconds / realSeconds : 0.0);
     std::fflush(stdout);
 
-    if (!options.csvPath.empty() && !writeTrace(options.csvPath, result.trace)) {
-        std::cerr << "roadsim-lab: cannot write " << options.csvPath << std::endl;
-        return 1;
+    // How it ended, which its report says too.
+    LabOutcome outcome;
+    if (recorder && !recorder->close())
+        outcome = {LabStatus::unusable, "recording stopped at step " +
+                                            std::to_string(recorder->loggedSteps() + 1) + ": " +
+                                            recorder->error()};
+    else if (result.end == DriveEnd::controllerFailed)
+        outcome = {controller->fault(), controller->faultMessage()};
+    else if (result.end == DriveEnd::lapLimit)
+        outcome = {LabStatus::strayed, "lap " + std::to_string(done + 1) +
+                                           " did not finish within the time limit: the car "
+                                           "strays or circles"};
+    if (!options.csvPath.empty() && !writeTrace(options.csvPath, result.trace))
+        return {LabStatus::unusable, "cannot write " + options.csvPath};
+    if (!options.mapPath.empty() && !writeCourseMap(options.mapPath, lab.getCourse(), result.trace))
+        return {LabStatus::unusable, "cannot write " + options.mapPath};
+    if (!options.jsonPath.empty()) {
+        DriveReport report = driveReport(lab.getCourse(), result.end, result.laps, result.trace);
+        report.status = outcome.status;
+        report.message = outcome.message;
+        if (!writeDriveReport(options.jsonPath, report))
+            return {LabStatus::unusable, "cannot write " + options.jsonPath};
     }
-    if (!options.mapPath.empty() &&
-        !writeCourseMap(options.mapPath, lab.getCourse(), result.trace)) {
-        std::cerr << "roadsim-lab: cannot write " << options.mapPath << std::endl;
-        return 1;
-    }
-    if (!options.jsonPath.empty() && !writeDriveJson(options.jsonPath, lab.getCourse(), result)) {
-        std::cerr << "roadsim-lab: cannot write " << options.jsonPath << std::endl;
-        return 1;
-    }
-    if (recorder && !recorder->close()) {
-        std::cerr << "roadsim-lab: recording stopped at step " << recorder->loggedSteps() + 1
-                  << ": " << recorder->error() << std::endl;
-        return 1;
-    }
-    if (result.end == DriveEnd::controllerFailed) {
-        std::cerr << "roadsim-lab: " << controller->faultMessage() << std::endl;
-        return static_cast<int>(controller->fault());
-    }
-    if (result.end == DriveEnd::lapLimit) {
-        std::cerr << "roadsim-lab: lap " << done + 1
-                  << " did not finish within the time limit: the car strays or circles"
-                  << std::endl;
-        return 3;
-    }
-    return 0;
+    return outcome;
 }
 
 void printScore(const char* label, const Tuning& tuning, const Score& score) {
@@ -141,7 +137,7 @@ void printScore(const char* label, const Tuning& tuning, const Score& score) {
         score.meanRmsCrossTrack, score.finished ? "" : " (a lap did not finish)");
 }
 
-int runTuner(LabDrive& lab, const LabOptions& options) {
+LabOutcome runTuner(LabDrive& lab, const LabOptions& options) {
     std::vector<unsigned> seeds;
     for (unsigned i = 0; i < 4; ++i) seeds.push_back(options.seed + i);
     const auto started = std::chrono::steady_clock::now();
@@ -161,58 +157,38 @@ int runTuner(LabDrive& lab, const LabOptions& options) {
                 keyPresses(result.best).c_str());
     std::printf("tuned in %.1f s of real time, %d evaluations of %zu laps\n", realSeconds,
                 result.evaluations, seeds.size());
-    return result.bestScore.finished ? 0 : 3;
+    if (!result.bestScore.finished) return {LabStatus::strayed, ""};
+    return {};
 }
 
 // Names the course after its file, as one word.
-int makeCourseFile(unsigned seed, const std::string& fileName, const CourseKnobs& knobs) {
+LabOutcome makeCourseFile(unsigned seed, const std::string& fileName, const CourseKnobs& knobs) {
     std::string name = std::filesystem::u8path(fileName).stem().u8string();
     std::replace_if(
         name.begin(), name.end(), [](unsigned char c) { return std::isspace(c); }, '_');
     const MadeCourse made = makeCourse(seed, name.empty() ? "course" : name, knobs);
-    if (made.text.empty()) {
-        std::cerr << "roadsim-lab: " << made.error << std::endl;
-        return 1;
-    }
+    if (made.text.empty()) return {LabStatus::unusable, made.error};
     std::ofstream out(fileName, std::ios::binary);
-    if (!(out << made.text) || !out.flush()) {
-        std::cerr << "roadsim-lab: cannot write " << fileName << std::endl;
-        return 1;
-    }
+    if (!(out << made.text) || !out.flush())
+        return {LabStatus::unusable, "cannot write " + fileName};
     std::printf(
         "%s: %d waypoints, %.0f ft, %d obstacle groups; the autopilot drove %u x %d laps, mean "
         "lap %.2f s, worst cross-track %.2f ft, %d obstacles hit\n",
         fileName.c_str(), made.waypoints, made.lengthFt, made.groups, courseCheckSeeds,
         courseCheckLaps, made.meanLapSeconds, made.worstCrossTrackFt, made.obstaclesHit);
-    return 0;
+    return {};
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
-    LabOptions options;
-    std::string error;
-    if (!parseLabOptions(std::vector<std::string>(argv + 1, argv + argc), options, error)) {
-        std::cerr << "roadsim-lab: " << error << "\n" << labUsage;
-        return 2;
-    }
-    if (options.help) {
-        std::cout << labUsage;
-        return 0;
-    }
-    if (options.board) {
-        // Each drive runs this very program.
-        return runBoard(options, thisProgram(argv[0]));
-    }
+// The job the options ask for.
+LabOutcome run(const LabOptions& options, const char* argv0) {
+    // Each drive of the board runs this very program.
+    if (options.board) return runBoard(options, thisProgram(argv0));
     if (!options.madeCoursePath.empty())
         return makeCourseFile(options.courseSeed, options.madeCoursePath, options.knobs);
     std::ostringstream text;
     {
         const std::ifstream file(options.coursePath);
-        if (!file) {
-            std::cerr << "roadsim-lab: cannot open " << options.coursePath << std::endl;
-            return 1;
-        }
+        if (!file) return {LabStatus::unusable, "cannot open " + options.coursePath};
         text << file.rdbuf();
     }
     // Frames that someone sees show the sprites of the course's folder, or of --images.
@@ -224,6 +200,25 @@ int main(int argc, char** argv) {
                   .parent_path()
                   .u8string();
     LabDrive lab(text.str(), options.coursePath, seen ? images : "");
-    if (!lab.valid()) return 1;
+    // The course's reader has said why already.
+    if (!lab.valid()) return {LabStatus::unusable, ""};
     return options.tune ? runTuner(lab, options) : evaluate(lab, options);
+}
+
+}  // namespace
+
+// Every error of the lab comes up to here, to be said in one voice.
+int main(int argc, char** argv) {
+    LabOptions options;
+    std::string error;
+    LabOutcome outcome;
+    if (!parseLabOptions(std::vector<std::string>(argv + 1, argv + argc), options, error))
+        outcome = {LabStatus::badOption, error};
+    else if (options.help)
+        std::cout << labUsage();
+    else
+        outcome = run(options, argv[0]);
+    if (!outcome.message.empty()) std::cerr << "roadsim-lab: " << outcome.message << std::endl;
+    if (outcome.status == LabStatus::badOption) std::cerr << labUsage();
+    return static_cast<int>(outcome.status);
 }

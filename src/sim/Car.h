@@ -148,20 +148,19 @@ class Car {
     uint16_t needleColour;
 };
 
-// One slider of the control screen: its value in a tuning and in the car, the keys that raise
-// and lower it, and the lab's option for it.
+// One slider of the control screen: its value in a tuning and in the car, and the keys that raise
+// and lower it.
 struct TuningSlider {
     double Tuning::*value;
     std::atomic<double> Car::*carValue;
     char raiseKey;
     char lowerKey;
-    const char* option;
 };
 
 // In the order of the control screen's sliders.
 inline constexpr TuningSlider tuningSliders[] = {
-    {&Tuning::headingGain, &Car::headingGain, 'a', 'z', "--heading"},
-    {&Tuning::trackGain, &Car::trackGain, 's', 'x', "--track"},
-    {&Tuning::pathWeight, &Car::pathWeight, 'd', 'c', "--path"},
-    {&Tuning::obstacleThreshold, &Car::obstacleThreshold, 'f', 'v', "--threshold"},
-    {&Tuning::avoidGain, &Car::avoidGain, 'g', 'b', "--avoid"}};
+    {&Tuning::headingGain, &Car::headingGain, 'a', 'z'},
+    {&Tuning::trackGain, &Car::trackGain, 's', 'x'},
+    {&Tuning::pathWeight, &Car::pathWeight, 'd', 'c'},
+    {&Tuning::obstacleThreshold, &Car::obstacleThreshold, 'f', 'v'},
+    {&Tuning::avoidGain, &Car::avoidGain, 'g', 'b'}};

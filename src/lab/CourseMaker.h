@@ -34,7 +34,7 @@ struct MadeCourse {
     int obstaclesHit = 0;
 };
 
-// The same seed and knobs give the same text on every platform whose checking drives agree: the
-// random numbers are the engine's raw output, mapped here, and every number is rounded here. The
-// checking drives scatter their obstacles with the C library's rand, as the game does.
+// The same seed and knobs give the same text on every platform: the random numbers are the
+// engine's raw output, mapped here, every number is rounded here, and the checking drives scatter
+// their obstacles with the course's own random numbers (CourseRandom), as the game does.
 MadeCourse makeCourse(unsigned seed, const std::string& name, const CourseKnobs& knobs);

@@ -5,7 +5,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 
 namespace {
 
@@ -101,12 +100,6 @@ TEST_F(DriveFrameTest, FrameSensesIntoTheCarDrawsTheDashboardOverTheCourseAndThe
     ASSERT_TRUE(
         readCourse(course, courseText({}, {obstacleAt(1, 15, 0.8), obstacleAt(-117, 6, 0.8)})));
     car->setState({0, 0, 0, 0, 0, 0, true, 0});
-    constexpr unsigned seed = 3;
-    std::srand(seed);
-    std::rand();
-    std::rand();
-    ASSERT_GT(std::rand() % 1000, 0) << "pick a seed whose dirt lives";
-    std::srand(seed);
     composeFrame(screen.get(), *car, course, particles, 0);
 
     EXPECT_NEAR(car->getObstacleSum(), 0.156629, 1e-6);

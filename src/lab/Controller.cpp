@@ -3,6 +3,7 @@
 #include "Controller.h"
 
 #include "DriveFrame.h"
+#include "LabDefaults.h"
 
 #include <nlohmann/json.hpp>
 
@@ -17,7 +18,6 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-constexpr int startUpMs = 10000;
 // A reply is a few dozen bytes; a line longer than this is a controller gone wrong, and buffering
 // it until the timeout would cost memory without bound.
 constexpr size_t maxReplyBytes = 1 << 20;
@@ -122,8 +122,7 @@ bool Controller::send(const std::string& line, int step) {
 }
 
 bool Controller::receive(std::string& line, int step) {
-    // The first reply may also wait for the controller to start up (an interpreter, a model).
-    const int waitMs = timeoutMs + (step == 1 ? startUpMs : 0);
+    const int waitMs = timeoutMs + (step == 1 ? controllerStartUpMs : 0);
     const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(waitMs);
     while (true) {
         const size_t end = pending.find('\n');

@@ -13,4 +13,6 @@ inline constexpr int64_t defaultLapLimitMs = 600000;
 // A board's drive that takes longer in real time than its laps may take in driving time has hung.
 inline constexpr int64_t boardDriveLimitMsPerLap = defaultLapLimitMs;
 inline constexpr double defaultControllerTimeoutSeconds = 1;
+// The first reply may take this much longer: the controller starts up (an interpreter, a model).
+inline constexpr int controllerStartUpMs = 10000;
 inline const std::vector<unsigned> defaultBoardSeeds = {1, 2, 3};

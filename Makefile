@@ -77,17 +77,20 @@ windows:
 	@prefix=$$(packaging/windows/build-libraries.sh) && \
 	{ grep -qx "ROADSIM_WINDOWS_PREFIX:PATH=$$prefix" build-windows/CMakeCache.txt 2>/dev/null || \
 		rm -rf build-windows; } && \
-	cmake -S . -B build-windows -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF \
+	cmake -S . -B build-windows -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=ON \
 		-DCMAKE_TOOLCHAIN_FILE=packaging/windows/mingw-w64.cmake \
 		-DROADSIM_WINDOWS_PREFIX=$$prefix >/dev/null
 	@cmake --build build-windows -j $(JOBS) -- --no-print-directory -s
 	@cd build-windows && cpack >/dev/null && ls -1 $$PWD/roadsim-*-win64.zip
 
-# Only the two programs of the Linux build, to compare with.
+# Only the two programs of the Linux build, to compare with; of the Windows build, the suites that
+# need no display, which run under Wine there too.
 test-windows: windows
 	@tools/install-deps.sh run
 	@$(CONFIGURE)
 	@cmake --build $(BUILD) -j $(JOBS) --target roadsim roadsim-lab -- --no-print-directory -s
+	@cmake --build build-windows -j $(JOBS) --target gfx_tests sim_tests lab_tests -- \
+		--no-print-directory -s
 	@tests/windows/wine-test.sh $(BUILD) build-windows
 
 data: build

@@ -38,12 +38,13 @@ case "$need" in
         words+=", clang with its libFuzzer runtime"
         commands+=(clang++) ;;
     windows)
-        # The cross toolchain, the tools that fetch and build Debian's sources, and Wine with the
-        # X tools for the checks; the test target's packages come with make test-windows.
-        packages+=(g++-mingw-w64-x86-64-posix dpkg-dev python3 wine wine64 xvfb xdotool imagemagick
-                   x11-utils unzip)
-        words+=", MinGW-w64 (g++-mingw-w64-x86-64-posix), dpkg-dev, Python 3, Wine, Xvfb, xdotool,"
-        words+=" ImageMagick, xdpyinfo, unzip"
+        # The cross toolchain, the tools that fetch and build Debian's sources, GoogleTest's
+        # sources for the suites' Windows build, and Wine with the X tools for the checks; the
+        # test target's packages come with make test-windows.
+        packages+=(g++-mingw-w64-x86-64-posix dpkg-dev python3 googletest wine wine64 xvfb xdotool
+                   imagemagick x11-utils unzip)
+        words+=", MinGW-w64 (g++-mingw-w64-x86-64-posix), dpkg-dev, Python 3, GoogleTest's sources"
+        words+=" (/usr/src/googletest), Wine, Xvfb, xdotool, ImageMagick, xdpyinfo, unzip"
         commands+=(x86_64-w64-mingw32-g++-posix dpkg-source python3 wine Xvfb xdotool convert unzip)
         ;;
     learn)

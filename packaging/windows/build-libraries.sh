@@ -30,6 +30,8 @@ for s in "${sources[@]}"; do key+="$s=$(version "$s") "; done
 # SDL_gfx's source listings come in a binary package that the host's own apt serves.
 gfx_doc=$(apt-cache policy libsdl-gfx1.2-doc | awk '/Candidate:/ {print $2}')
 key+="libsdl-gfx1.2-doc=$gfx_doc $($host-gcc-posix -dumpversion) "
+# GoogleTest, for the test suites' Windows build, from the host's source package.
+key+="googletest=$(dpkg-query -W -f='${Version}' googletest) "
 key+=$(cat "$0" "$here/gfx-from-doc.py" | sha256sum | cut -c1-12)
 prefix="$cache/$(echo "$key" | sha256sum | cut -c1-16)"
 if [ -f "$prefix/built" ]; then
@@ -124,6 +126,14 @@ cp -r /usr/include/nlohmann "$prefix/include/"
 mkdir -p "$prefix/share/cmake"
 cp -r /usr/share/cmake/nlohmann_json "$prefix/share/cmake/"
 cp /usr/share/doc/nlohmann-json3-dev/copyright "$prefix/licences/nlohmann-json.txt"
+
+# Built by the same toolchain as the suites that link it; nothing of it goes into the zip.
+log "GoogleTest $(dpkg-query -W -f='${Version}' googletest)"
+quiet cmake -S /usr/src/googletest -B "$work/googletest" -DCMAKE_BUILD_TYPE=Release \
+    -DCMAKE_TOOLCHAIN_FILE="$here/mingw-w64.cmake" -DROADSIM_WINDOWS_PREFIX="$prefix" \
+    -DCMAKE_INSTALL_PREFIX="$prefix" -DBUILD_GMOCK=OFF
+quiet cmake --build "$work/googletest" -j "$jobs"
+quiet cmake --install "$work/googletest"
 
 touch "$prefix/built"
 echo "$prefix"

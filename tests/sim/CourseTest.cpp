@@ -1,5 +1,6 @@
 // Reading the course file: waypoints, path markers, scattered obstacles, and files that go wrong.
 #include "Course.h"
+#include "CourseRandom.h"
 
 #include "SimTestData.h"
 
@@ -17,6 +18,26 @@ namespace {
 
 using testing::internal::CaptureStderr;
 using testing::internal::GetCapturedStderr;
+
+// The sequence of glibc's rand, which the course keeps on every system: the C library's own on
+// Linux, where these tests hold the course's copy to it; on Windows, whose rand is another, that
+// copy.
+#ifdef _WIN32
+CourseRandom glibcSequence;
+void srandLikeGlibc(unsigned seed) {
+    glibcSequence.seed(seed);
+}
+int randLikeGlibc() {
+    return glibcSequence.next();
+}
+#else
+void srandLikeGlibc(unsigned seed) {
+    std::srand(seed);
+}
+int randLikeGlibc() {
+    return std::rand();
+}
+#endif
 
 // An obstacle as the test expects it, worked out from the generator in the documented order.
 struct Placed {
@@ -70,12 +91,12 @@ TEST_F(CourseTest, ExampleFileGivesTwoWaypointsTenMarkersAndFiveScatteredObstacl
     }
 
     // x, y, then the strength for each obstacle, in rectangle [-10, 10) x [20, 60); newest first.
-    std::srand(seed);
+    srandLikeGlibc(seed);
     std::vector<Placed> expected(5);
     for (int k = 4; k >= 0; --k) {
-        const double x = -10 + std::rand() % 20;
-        const double y = 20 + std::rand() % 40;
-        expected[k] = {x, y, (std::rand() % 1010) / 1000.0};
+        const double x = -10 + randLikeGlibc() % 20;
+        const double y = 20 + randLikeGlibc() % 40;
+        expected[k] = {x, y, (randLikeGlibc() % 1010) / 1000.0};
     }
     expectObstacles(expected);
     for (const CourseObject& obstacle : course.getObstacles()) {
@@ -131,12 +152,12 @@ TEST_F(CourseTest, OnlyANegativeStrengthDrawsARandomNumberPerObstacle) {
         text.precision(17);
         text << "strengths 0 1 3 " << c.strength << " 0 0 1000 1000";
         ASSERT_TRUE(readCourse(course, text.str(), seed)) << c.strength;
-        std::srand(seed);
+        srandLikeGlibc(seed);
         std::vector<Placed> expected(3);
         for (int k = 2; k >= 0; --k) {
-            const double x = std::rand() % 1000;
-            const double y = std::rand() % 1000;
-            expected[k] = {x, y, c.random ? (std::rand() % 1010) / 1000.0 : c.strength};
+            const double x = randLikeGlibc() % 1000;
+            const double y = randLikeGlibc() % 1000;
+            expected[k] = {x, y, c.random ? (randLikeGlibc() % 1010) / 1000.0 : c.strength};
         }
         SCOPED_TRACE(c.strength);
         expectObstacles(expected);
@@ -171,21 +192,23 @@ TEST_F(CourseTest, PositionsLieInTheRectangleWithoutItsFarEdges) {
              << ' ' << c.ymax;
         SCOPED_TRACE(text.str());
         ASSERT_TRUE(readCourse(course, text.str(), seed));
-        std::srand(seed);
+        srandLikeGlibc(seed);
         std::vector<Placed> expected(count);
         for (int k = count - 1; k >= 0; --k) {
-            const int64_t x = c.xWidth == 0 ? c.xmin : c.xmin + std::rand() % c.xWidth;
-            const int64_t y = c.yWidth == 0 ? c.ymin : c.ymin + std::rand() % c.yWidth;
+            const int64_t x = c.xWidth == 0 ? c.xmin : c.xmin + randLikeGlibc() % c.xWidth;
+            const int64_t y = c.yWidth == 0 ? c.ymin : c.ymin + randLikeGlibc() % c.yWidth;
             expected[k] = {static_cast<double>(x), static_cast<double>(y), 0.5};
         }
         expectObstacles(expected);
         const double xLast = c.xmin + static_cast<double>(std::max<int64_t>(c.xWidth, 1) - 1);
         const double yLast = c.ymin + static_cast<double>(std::max<int64_t>(c.yWidth, 1) - 1);
+        // glibc's RAND_MAX, the sequence's largest number on every system.
+        constexpr double largest = 2147483647;
         for (const CourseObject& obstacle : course.getObstacles()) {
             EXPECT_GE(obstacle.x, c.xmin);
-            EXPECT_LE(obstacle.x, std::min(xLast, c.xmin + double{RAND_MAX}));
+            EXPECT_LE(obstacle.x, std::min(xLast, c.xmin + largest));
             EXPECT_GE(obstacle.y, c.ymin);
-            EXPECT_LE(obstacle.y, std::min(yLast, c.ymin + double{RAND_MAX}));
+            EXPECT_LE(obstacle.y, std::min(yLast, c.ymin + largest));
         }
     }
 }
@@ -193,9 +216,9 @@ TEST_F(CourseTest, PositionsLieInTheRectangleWithoutItsFarEdges) {
 TEST_F(CourseTest, AnEmptyRectangleTakesNoRandomNumberForItsPosition) {
     constexpr unsigned seed = 31;
     ASSERT_TRUE(readCourse(course, "point 0 1 4 -1 5 7 5 7", seed));
-    std::srand(seed);
+    srandLikeGlibc(seed);
     std::vector<Placed> expected(4);
-    for (int k = 3; k >= 0; --k) expected[k] = {5, 7, (std::rand() % 1010) / 1000.0};
+    for (int k = 3; k >= 0; --k) expected[k] = {5, 7, (randLikeGlibc() % 1010) / 1000.0};
     expectObstacles(expected);
 }
 
@@ -210,11 +233,11 @@ TEST_F(CourseTest, ReadingAgainReplacesTheWholeCourseWithANewLayout) {
     EXPECT_EQ(course.getWaypoints()[0].value, 25);
     EXPECT_EQ(course.getWaypoints()[1].y, 95);
     EXPECT_EQ(course.getMarkers().size(), 10u);
-    std::srand(2);
+    srandLikeGlibc(2);
     std::vector<Placed> expected(3);
     for (int k = 2; k >= 0; --k) {
-        const double x = -50 + std::rand() % 100;
-        const double y = -50 + std::rand() % 100;
+        const double x = -50 + randLikeGlibc() % 100;
+        const double y = -50 + randLikeGlibc() % 100;
         expected[k] = {x, y, 0.9};
     }
     expectObstacles(expected);
@@ -277,9 +300,9 @@ TEST_F(CourseTest, PartialReadKeepsMarkersAndObstaclesInTheUsualOrder) {
     const std::string cutInGroups = "part 2 0 0 0 20 1 0 100 30 3 " + twoGroups + " 4 -1 3";
     const std::string cutInWaypoints = "part 3 0 0 0 20 1 0 100 30 2 50";
     constexpr unsigned seed = 5;
-    std::srand(seed);
+    srandLikeGlibc(seed);
     std::vector<double> strengths(4);
-    for (double& strength : strengths) strength = (std::rand() % 1010) / 1000.0;
+    for (double& strength : strengths) strength = (randLikeGlibc() % 1010) / 1000.0;
 
     ASSERT_TRUE(readCourse(course, complete, seed));
     const std::vector<CourseObject> markers = course.getMarkers();

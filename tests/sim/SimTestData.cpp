@@ -36,7 +36,11 @@ DummyMixer::DummyMixer() : open(false) {
     for (const char* name : {"weepweep.wav", "crash.wav"})
         std::filesystem::copy_file(std::filesystem::path(ROADSIM_DATA_DIR) / name, name,
                                    std::filesystem::copy_options::overwrite_existing);
+#ifdef _WIN32
+    _putenv_s("SDL_AUDIODRIVER", "dummy");
+#else
     setenv("SDL_AUDIODRIVER", "dummy", 1);
+#endif
     open =
         SDL_InitSubSystem(SDL_INIT_AUDIO) == 0 && Mix_OpenAudio(22050, AUDIO_S16LSB, 2, 4096) == 0;
     for (std::atomic<int>& count : finished) count = 0;

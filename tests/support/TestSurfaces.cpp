@@ -1,8 +1,8 @@
 // Helpers for tests that draw on software surfaces and load bitmaps from files.
 #include "TestSurfaces.h"
 
-#include <unistd.h>
 #include <filesystem>
+#include <random>
 
 SurfacePtr makeSurface565(int w, int h, uint16_t fill) {
     SurfacePtr surface(SDL_CreateRGBSurface(SDL_SWSURFACE, w, h, 16, 0xF800, 0x07E0, 0x001F, 0));
@@ -37,8 +37,14 @@ void writeBitmap(const std::string& path, int w, int h, uint8_t r, uint8_t g, ui
 }
 
 ScratchDirectory::ScratchDirectory() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "roadsim-test-XXXXXX").string();
-    dir = mkdtemp(pattern.data());
+    // A folder of its own under a random name (Windows has no mkdtemp).
+    std::random_device random;
+    std::filesystem::path made;
+    do {
+        made =
+            std::filesystem::temp_directory_path() / ("roadsim-test-" + std::to_string(random()));
+    } while (!std::filesystem::create_directory(made));
+    dir = made.string();
     previous = std::filesystem::current_path().string();
     std::filesystem::current_path(dir);
 }

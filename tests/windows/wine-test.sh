@@ -2,7 +2,8 @@
 # The Windows zip under Wine on Xvfb, beside the Linux build in the same run: unpacked into a
 # folder whose name has a space and non-ASCII letters, the control screen pixel for pixel, a
 # drive, Escape, closing, driving by hand, no audio device, the lab's figures and files, its
-# controllers and their failures, and the rotozoomer byte for byte.
+# controllers and their failures, the rotozoomer byte for byte, and the Windows build's own
+# GoogleTest suites.
 # Usage: tests/windows/wine-test.sh LINUX_BUILD WINDOWS_BUILD
 set -euo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
@@ -177,6 +178,26 @@ g++ -O2 "$root/tests/windows/rotozoom-dump.cpp" -o "$work/rotozoom-dump" \
 (cd "$root/data" && "$work/rotozoom-dump" "$work/turned.raw" tire1.bmp tire2.bmp gauge.bmp)
 check "the rotozoomer's output is the Linux library's, byte for byte" cmp -s "$app/turned.raw" \
     "$work/turned.raw"
+
+# The Windows build's own suites, each test one check, from a folder of Wine's; the DLLs found
+# where they were built.
+export WINEPATH="$(winepath -w "$prefix/bin");$(winepath -w /usr/x86_64-w64-mingw32/lib)"
+for suite in gfx sim lab; do
+    log="$work/$suite.log"
+    (cd "$work" && wine "$windows/tests/$suite/${suite}_tests.exe" --gtest_brief=1 2>&1) |
+        tr -d '\r' >"$log" || true
+    ran=$(sed -n 's/^\[  PASSED  \] \([0-9]*\) tests\{0,1\}\.$/\1/p' "$log")
+    lost=$(awk '/^\[  FAILED  \] [A-Za-z]/ {print $4}' "$log" | sort -u | wc -l)
+    skipped=$(sed -n 's/^\[  SKIPPED \] \([0-9]*\) tests\{0,1\}.*/\1/p' "$log")
+    # A suite that ends before its summary counts as one failure.
+    [ -n "$ran" ] || { lost=1; tail -20 "$log"; }
+    passed=$((passed + ${ran:-0}))
+    failed=$((failed + ${lost:-0}))
+    grep '^\[  FAILED  \] [A-Za-z]' "$log" | sort -u || true
+    echo "${suite}_tests under Wine: ${ran:-0} passed, ${lost:-0} failed, ${skipped:-0} skipped"
+done
+check "the suites' controllers are ended with everything they started" \
+    [ -z "$(ps -eo stat=,comm= | awk '$1 !~ /^Z/ && $2 == "controller.exe"')" ]
 
 echo "$passed passed, $failed failed"
 [ "$failed" = 0 ]

@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <cmath>
 #include <condition_variable>
 #include <cstring>
@@ -251,6 +252,8 @@ class PythonDrive {
 };
 
 // Threads kept for the life of the module, so that stepping many drives costs no thread start.
+// Waking a sleeping thread takes as long as a drive's step here, so each side spins a short while
+// before it sleeps: a learner that steps its drives back to back finds the threads awake.
 class StepPool {
   public:
     StepPool() {
@@ -261,37 +264,52 @@ class StepPool {
         {
             const std::lock_guard<std::mutex> lock(mutex);
             closing = true;
+            ++round;
         }
-        wake.notify_all();
+        changed.notify_all();
         for (std::thread& thread : threads) thread.join();
     }
 
     // Runs job(i) for every i below count on the pool and the calling thread; returns when all
     // are done.
     void run(size_t count, const std::function<void(size_t)>& job) {
-        std::unique_lock<std::mutex> lock(mutex);
-        work = &job;
-        total = count;
-        next = 0;
-        left = count;
-        ++round;
-        wake.notify_all();
-        lock.unlock();
+        // Python threads may step drives at once; the pool serves one round at a time.
+        const std::lock_guard<std::mutex> one(rounds);
+        {
+            const std::lock_guard<std::mutex> lock(mutex);
+            work = &job;
+            total = count;
+            next = 0;
+            left = count;
+            ++round;
+        }
+        changed.notify_all();
         take(job, count);
-        lock.lock();
         // No worker may still hold this round's job once it returns.
-        done.wait(lock, [this] { return left == 0 && busy == 0; });
+        awaitQuiet([this] { return left == 0 && busy == 0; });
+        const std::lock_guard<std::mutex> lock(mutex);
         work = nullptr;
     }
 
   private:
-    void serve() {
+    using Clock = std::chrono::steady_clock;
+
+    // Waits until done() holds: spinning for a while, then asleep until a change is announced.
+    template <typename Condition>
+    void awaitQuiet(const Condition& done) {
+        const Clock::time_point until = Clock::now() + std::chrono::microseconds(spinMicroseconds);
+        while (!done() && Clock::now() < until) std::this_thread::yield();
         std::unique_lock<std::mutex> lock(mutex);
+        changed.wait(lock, done);
+    }
+
+    void serve() {
         uint64_t seen = 0;
         while (true) {
-            wake.wait(lock, [&] { return closing || round != seen; });
-            if (closing) return;
+            awaitQuiet([&] { return round != seen; });
+            std::unique_lock<std::mutex> lock(mutex);
             seen = round;
+            if (closing) return;
             // Woken after the round was over: nothing to do.
             if (work == nullptr) continue;
             const std::function<void(size_t)>& job = *work;
@@ -301,7 +319,8 @@ class StepPool {
             take(job, count);
             lock.lock();
             --busy;
-            done.notify_all();
+            lock.unlock();
+            changed.notify_all();
         }
     }
 
@@ -311,22 +330,25 @@ class StepPool {
             job(i);
             ++finished;
         }
-        const std::lock_guard<std::mutex> lock(mutex);
-        left -= finished;
-        if (left == 0) done.notify_all();
+        {
+            const std::lock_guard<std::mutex> lock(mutex);
+            left -= finished;
+        }
+        changed.notify_all();
     }
 
+    static constexpr int spinMicroseconds = 500;
+    std::mutex rounds;
     std::mutex mutex;
-    std::condition_variable wake;
-    std::condition_variable done;
+    std::condition_variable changed;
     std::vector<std::thread> threads;
-    const std::function<void(size_t)>* work = nullptr;
+    const std::function<void(size_t)>* work = nullptr;  // with the mutex held
+    size_t total = 0;                                   // with the mutex held
     std::atomic<size_t> next{0};
-    size_t total = 0;
-    size_t left = 0;
-    int busy = 0;
-    uint64_t round = 0;
-    bool closing = false;
+    std::atomic<size_t> left{0};
+    std::atomic<int> busy{0};
+    std::atomic<uint64_t> round{0};
+    bool closing = false;  // with the mutex held
 };
 
 StepPool& pool() {

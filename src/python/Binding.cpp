@@ -37,21 +37,28 @@ const std::vector<const char*> stateFields = {"t",           "x",
                                               "cross_track", "heading_error",
                                               "obstacle_sum"};
 
-const char* endName(DriveEnd end) {
+// How a drive ends, as Python names it; the index is the end's code in stack_progress.
+const std::vector<const char*> endNames = {"running", "finished", "lap_limit", "closed"};
+
+size_t endCode(DriveEnd end) {
     switch (end) {
         case DriveEnd::running:
-            return "running";
+            return 0;
         case DriveEnd::finished:
-            return "finished";
+            return 1;
         case DriveEnd::lapLimit:
-            return "lap_limit";
+            return 2;
         case DriveEnd::watcherClosed:
-            return "closed";
         case DriveEnd::controllerFailed:
         case DriveEnd::recordingFailed:
             break;
     }
-    return "failed";
+    // A drive of the module has neither a controller nor a recorder: only its window ends it.
+    return 3;
+}
+
+const char* endName(DriveEnd end) {
+    return endNames[endCode(end)];
 }
 
 std::string readCourseFile(const std::string& path) {
@@ -399,15 +406,16 @@ py::array_t<float> stackExperts(const py::sequence& drives) {
     return out;
 }
 
-// Each drive's distance along the course, obstacles hit and laps finished, a row each.
+// Each drive's distance along the course, obstacles hit, laps finished and end code, a row each.
 py::array_t<double> stackProgress(const py::sequence& drives) {
     const std::vector<PythonDrive*> list = driveList(drives);
-    py::array_t<double> out({static_cast<py::ssize_t>(list.size()), py::ssize_t{3}});
+    py::array_t<double> out({static_cast<py::ssize_t>(list.size()), py::ssize_t{4}});
     double* data = out.mutable_data();
     for (const PythonDrive* drive : list) {
         *data++ = drive->stepped().distance();
         *data++ = drive->stepped().hits();
         *data++ = static_cast<double>(drive->stepped().getLaps().size());
+        *data++ = static_cast<double>(endCode(drive->stepped().end()));
     }
     return out;
 }
@@ -438,6 +446,7 @@ PYBIND11_MODULE(_roadsim, module) {
     module.attr("STEERING_STEP") = control::steeringStep;
     module.attr("SPEED_STEP") = control::speedStep;
     module.attr("STEP_MS") = driverStepMs;
+    module.attr("END_NAMES") = py::tuple(py::cast(endNames));
 
     py::class_<PythonDrive>(module, "Drive",
                             "One drive of a course, stepped every 50 ms of simulated time.")
@@ -486,5 +495,6 @@ PYBIND11_MODULE(_roadsim, module) {
     module.def("stack_frames", &stackFrames, py::arg("drives"));
     module.def("stack_experts", &stackExperts, py::arg("drives"));
     module.def("stack_progress", &stackProgress, py::arg("drives"),
-               "Each drive's distance, hits and finished laps, as rows of an (n, 3) array.");
+               "Each drive's distance, hits, finished laps and end (an index of END_NAMES), "
+               "as rows of an (n, 4) array.");
 }

@@ -5,8 +5,11 @@ import numpy as np
 from gymnasium.vector import AutoresetMode, VectorEnv
 from gymnasium.vector.utils import batch_space
 
-from ._roadsim import stack_experts, stack_frames, stack_progress, stack_states, step_many
+from ._roadsim import END_NAMES, stack_experts, stack_frames, stack_progress, stack_states, step_many
 from .env import _CROSS_TRACK, CUT_SHORT, RoadsimEnv, checked_seed, step_reward
+
+_FINISHED = END_NAMES.index("finished")
+_CUT_SHORT = [END_NAMES.index(end) for end in CUT_SHORT]
 
 
 class RoadsimVectorEnv(VectorEnv):
@@ -72,7 +75,7 @@ class RoadsimVectorEnv(VectorEnv):
         for env, single in zip(self._envs, seeds):
             env.reset(seed=single, options=options)
         states = stack_states(self._drives)
-        self._distance, self._hits, self._lap_counts = stack_progress(self._drives).T
+        self._distance, self._hits, self._lap_counts, _ = stack_progress(self._drives).T
         for i in range(self.num_envs):
             self._laps[i] = []
         self._autoreset[:] = False
@@ -95,12 +98,11 @@ class RoadsimVectorEnv(VectorEnv):
         else:
             step_many(drives, actions)
         states = stack_states(drives)
-        distance, hits, lap_counts = stack_progress(drives).T
-        ends = np.array([drive.end for drive in drives])
+        distance, hits, lap_counts, ends = stack_progress(drives).T
         cross_track = states[:, _CROSS_TRACK].astype(np.float64)
         rewards = step_reward(distance - self._distance, hits - self._hits, cross_track)
-        truncated = np.isin(ends, CUT_SHORT)
-        terminated = (ends == "finished") | (np.abs(cross_track) > self._max_cross_track)
+        truncated = (ends == _CUT_SHORT[0]) | (ends == _CUT_SHORT[1])
+        terminated = (ends == _FINISHED) | (np.abs(cross_track) > self._max_cross_track)
         rewards[resetting] = 0.0
         terminated[resetting] = truncated[resetting] = False
         self._autoreset = terminated | truncated

@@ -280,20 +280,24 @@ class StepPool {
     // Runs job(i) for every i below count on the pool and the calling thread; returns when all
     // are done.
     void run(size_t count, const std::function<void(size_t)>& job) {
+        if (count < 2 || threads.empty()) {
+            for (size_t i = 0; i < count; ++i) job(i);
+            return;
+        }
         // Python threads may step drives at once; the pool serves one round at a time.
         const std::lock_guard<std::mutex> one(rounds);
+        uint32_t now;
         {
             const std::lock_guard<std::mutex> lock(mutex);
             work = &job;
             total = count;
-            next = 0;
             left = count;
-            ++round;
+            now = ++round;
+            ticket = uint64_t{now} << 32;
         }
         changed.notify_all();
-        take(job, count);
-        // No worker may still hold this round's job once it returns.
-        awaitQuiet([this] { return left == 0 && busy == 0; });
+        take(now, job, count);
+        awaitQuiet([this] { return left == 0; });
         const std::lock_guard<std::mutex> lock(mutex);
         work = nullptr;
     }
@@ -311,32 +315,34 @@ class StepPool {
     }
 
     void serve() {
-        uint64_t seen = 0;
+        uint32_t seen = 0;
         while (true) {
             awaitQuiet([&] { return round != seen; });
             std::unique_lock<std::mutex> lock(mutex);
             seen = round;
             if (closing) return;
-            // Woken after the round was over: nothing to do.
             if (work == nullptr) continue;
             const std::function<void(size_t)>& job = *work;
             const size_t count = total;
-            ++busy;
             lock.unlock();
-            take(job, count);
-            lock.lock();
-            --busy;
-            lock.unlock();
-            changed.notify_all();
+            take(seen, job, count);
         }
     }
 
-    void take(const std::function<void(size_t)>& job, size_t count) {
+    // Does items of the round while any are left. An item is claimed with the round's number, so
+    // a thread that comes late claims nothing and never calls a job whose round is over: the
+    // round cannot end while one of its items runs.
+    void take(uint32_t of, const std::function<void(size_t)>& job, size_t count) {
         size_t finished = 0;
-        for (size_t i = next++; i < count; i = next++) {
-            job(i);
+        uint64_t claimed = ticket;
+        while (true) {
+            if (claimed >> 32 != of || (claimed & 0xFFFFFFFF) >= count) break;
+            if (!ticket.compare_exchange_weak(claimed, claimed + 1)) continue;
+            job(claimed & 0xFFFFFFFF);
             ++finished;
+            claimed = ticket;
         }
+        if (finished == 0) return;
         {
             const std::lock_guard<std::mutex> lock(mutex);
             left -= finished;
@@ -351,10 +357,9 @@ class StepPool {
     std::vector<std::thread> threads;
     const std::function<void(size_t)>* work = nullptr;  // with the mutex held
     size_t total = 0;                                   // with the mutex held
-    std::atomic<size_t> next{0};
+    std::atomic<uint64_t> ticket{0};  // the round's number, then the next item, in 32 bits each
     std::atomic<size_t> left{0};
-    std::atomic<int> busy{0};
-    std::atomic<uint64_t> round{0};
+    std::atomic<uint32_t> round{0};
     bool closing = false;  // with the mutex held
 };
 

@@ -1,28 +1,23 @@
 """What the learned driver sees: the lab's recorded frames, and courses staged beside the bitmaps.
 
 The frames are read with the system's libpng, which the lab links too. Debian's NumPy and PyTorch
-live in the system's Python: another python3 without them hands over there.
+live in the system's Python (/usr/bin/python3), which the scripts here name in their first line.
 """
 import csv
 import ctypes
 import ctypes.util
 import os
 import shutil
-import sys
 
-try:
-    import numpy as np
-except ImportError:
-    if sys.executable != "/usr/bin/python3" and os.path.exists("/usr/bin/python3"):
-        os.execv("/usr/bin/python3", ["/usr/bin/python3"] + sys.argv)
-    raise
+import numpy as np
 
 ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
 LAB = os.environ.get("ROADSIM_LAB", os.path.join(ROOT, "build", "roadsim-lab"))
 DATA = os.path.join(ROOT, "data")
 # Ten screen pixels to one each way: the path markers still show; a frame reads in under 1 ms.
 SIZE = "80x60"
-BANNER_ROWS = 10  # the banner's 100 screen rows show nothing of the course
+FRAME = tuple(int(n) for n in SIZE.split("x"))  # width, height: roadsim.Drive's frame_size
+BANNER_ROWS = FRAME[1] // 6  # the banner's 100 of the screen's 600 rows show nothing of the course
 
 
 class _Image(ctypes.Structure):

@@ -5,10 +5,14 @@
 
 Trains on courses made on the spot with the lab's course maker, taught by the pure-pursuit example
 controller (see train.py), and evaluates on courses it never saw, the shipped one and the whole
-gallery, against the built-in autopilot at its defaults.
+gallery, against the built-in autopilot at its defaults. Every drive but the autopilot's runs in
+this process through roadsim.Drive (PYTHONPATH: the build's python folder), its frames taken
+straight from the drive; the autopilot's figures come from roadsim-lab itself.
 """
 import argparse
+import collections
 import concurrent.futures
+import contextlib
 import json
 import os
 import subprocess
@@ -16,11 +20,17 @@ import sys
 import tempfile
 import time
 
-from frames import DATA, LAB, SIZE, np, read_log, stage
+from frames import BANNER_ROWS, DATA, FRAME, LAB, SIZE, np, read_log, stage, view
 import drive
 import net
 import torch
 import train
+
+try:
+    from roadsim import _roadsim as roadsim
+except ImportError:
+    sys.exit("learn.py: no roadsim module: build the target roadsim_python and put the build's "
+             "python folder on PYTHONPATH (make learn does both)")
 
 GALLERY = os.path.join(DATA, "gallery")
 # The courses it learns on, made here (seed, knobs) from seeds none of the gallery's: the kinds the
@@ -41,12 +51,20 @@ MADE = [(seed, "--length 2500 --sharpness 80 --wobble 1 --speeds 10,40 --obstacl
     (61, "--length 4000 --lobes 5 --wobble 1 --sharpness 60")]
 HELD_OUT = ["meadow_loop"] + sorted(name[:-4] for name in os.listdir(GALLERY)
                                     if name.endswith(".txt"))
-EXPERT_SEEDS = [101, 102]
+TEACHER_SEEDS = [101, 102]
 ROUNDS = 2
-EVAL_SEED = 1
+EPOCHS = (8, 4)  # the first training, then each round's
+EVAL_SEEDS = [1, 2]
 EVAL_LAPS = 3
 STEPS_PER_DRIVE = 3600  # a learner's drive while it still strays is cut short here
-TEACHER = [sys.executable, os.path.abspath(train.pure_pursuit.__file__)]
+FIELD = {name: i for i, name in enumerate(roadsim.STATE_FIELDS)}
+
+
+# One drive of the recipe: a course file and the seed of its obstacles.
+Job = collections.namedtuple("Job", "course seed")
+# One row of the table: a held-out course and seed, and the laps of the learner, the autopilot and
+# the teacher on it.
+Row = collections.namedtuple("Row", "name seed mine expert teacher")
 
 
 def course_file(name):
@@ -63,68 +81,136 @@ def make_course(seed, knobs, work):
     return path
 
 
-def learner(model, record, steps=None):
-    """The learned driver's command, reading its frames from RECORD."""
-    return [sys.executable, os.path.abspath(drive.__file__), model, record] + (
-        ["--steps", str(steps)] if steps else [])
+def network(driver):
+    """The learned driver as a choice of commands for many views and speeds at once."""
+    def choose(views, speeds):
+        with torch.no_grad():
+            return driver(torch.from_numpy(views), torch.from_numpy(speeds)).numpy()
+    return choose
 
 
-def lab(course, seed, laps, work, record=None, controller=None):
-    """One drive of the lab, by the autopilot or CONTROLLER; its figures as JSON (laps, hits, end,
-    the course), or None when it wrote none. A recording's figures lie beside it, as the teacher
-    needs them."""
-    folder = tempfile.mkdtemp(dir=work)
-    figures = record + ".json" if record else os.path.join(folder, "figures.json")
-    command = [LAB, stage(course, folder), "--seed", str(seed),
-               "--laps", str(laps), "--json", figures]
-    if record:
-        command += ["--record", record, "--record-size", SIZE]
-    if controller:
-        command += ["--controller", " ".join(controller), "--controller-timeout", "5"]
-    subprocess.run(["nice"] + command, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+def run(jobs, laps, choose=None, steps=None, learn=True):
+    """Drives every (course file, seed) of JOBS side by side, stepped together on all cores: by the
+    teacher, or by CHOOSE (views, speeds -> commands) when given, each for LAPS laps or at most
+    STEPS steps. Returns the drives and, when LEARN, what they teach: the views, speeds and the
+    teacher's choices of every step near the track."""
+    drives = [roadsim.Drive(job.course, images=DATA, frame_size=FRAME, laps=laps) for job in jobs]
+    for each, job in zip(drives, jobs):
+        each.reset(job.seed)
+    teachers = [train.pursuit(each.waypoints, each.obstacles) for each in drives]
+    taught = ([], [], [])
+    live = list(range(len(drives)))
+    while live:
+        going = [drives[i] for i in live]
+        states = roadsim.stack_states(going)
+        speeds = states[:, FIELD["speed"]]
+        views = roadsim.stack_frames(going)[:, BANNER_ROWS:] if choose or learn else None
+        asked = None
+        if learn or not choose:
+            named = [dict(zip(roadsim.STATE_FIELDS, state)) for state in states]
+            asked = np.array([teachers[i](state) for i, state in zip(live, named)], np.float32)
+        if learn:
+            near = np.abs(states[:, FIELD["cross_track"]]) <= train.LOST_FT
+            for column, data in zip(taught, (views, speeds, asked)):
+                column.append(data[near])
+        roadsim.step_many(going, choose(views, speeds) if choose else asked)
+        live = [i for i in live if not drives[i].over and (not steps or drives[i].steps < steps)]
+    if not learn:
+        return drives, None
+    return drives, tuple(torch.from_numpy(np.concatenate(column)) for column in taught)
+
+
+def autopilot(course, seed, laps, work):
+    """The lab's autopilot at its defaults on COURSE: its figures as the lab's JSON."""
+    figures = tempfile.mktemp(suffix=".json", dir=work)
+    lab = subprocess.run(["nice", LAB, course, "--seed", str(seed), "--laps", str(laps),
+                          "--json", figures], stdout=subprocess.DEVNULL, stderr=subprocess.PIPE,
+                         text=True)
     if not os.path.exists(figures):
-        return None
+        raise RuntimeError(f"roadsim-lab wrote no figures for {course} (status {lab.returncode}): "
+                           f"{lab.stderr.strip()}")
     with open(figures) as file:
         return json.load(file)
 
 
-def in_parallel(jobs):
-    """The lab's drives, two at a time: each is a lab and a controller taking turns on one core."""
-    with concurrent.futures.ThreadPoolExecutor(2) as pool:
-        return list(pool.map(lambda job: lab(*job), jobs))
-
-
-def step_ms(model, recording, frames):
-    """The controller's milliseconds a step on one core: message, frame, network, reply."""
+def protocol_check(model, work, steps):
+    """Drives the shipped course through the lab with drive.py for STEPS steps, as --board runs it,
+    and again in this process: a list of what differs (the commands, once the frames are the
+    same bytes) and the controller's milliseconds a step on one core."""
+    record = os.path.join(work, "protocol")
+    course = stage(course_file("meadow_loop"), tempfile.mkdtemp(dir=work))
+    controller = [sys.executable, os.path.abspath(drive.__file__), model, record,
+                  "--steps", str(steps)]
+    subprocess.run(["nice", LAB, course, "--seed", "1", "--record", record, "--record-size", SIZE,
+                    "--controller", " ".join(controller), "--controller-timeout", "5"],
+                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    rows = read_log(record) if os.path.exists(os.path.join(record, "driving_log.csv")) else []
+    if len(rows) < steps:
+        return [f"the lab drove only {len(rows)} steps with drive.py"], float("nan")
     torch.set_num_threads(1)
     driver = net.load(model)
-    lines = [json.dumps({"type": "state", "speed": 25.0, "image": f"frames/{i:06d}.png"})
-             for i in range(1, frames + 1)]
+    problems = []
+    same = roadsim.Drive(course, images=DATA, frame_size=FRAME)
+    same.reset(1)
+    for row in rows[:steps]:
+        seen = same.frame()[BANNER_ROWS:]
+        if not np.array_equal(seen, view(os.path.join(record, row["image"]))):
+            problems.append(f"step {same.steps}: the recorded frame differs from Drive.frame()")
+            break
+        steering, speed = driver.act(seen, float(same.state()[FIELD["speed"]]))
+        if abs(steering - float(row["steering_cmd"])) > 1e-3 or \
+                abs(speed - float(row["speed_cmd"])) > 1e-3:
+            problems.append(f"step {same.steps}: drive.py asked {row['steering_cmd']}, "
+                            f"{row['speed_cmd']}; the network here {steering}, {speed}")
+            break
+        same.step([float(row["steering_cmd"]), float(row["speed_cmd"])])
+    messages = [{"type": "state", "speed": float(row["speed"]), "image": row["image"]}
+                for row in rows[:steps]]
     start = time.perf_counter()
-    for line in lines:
-        drive.reply(driver, recording, json.loads(line))
-    return (time.perf_counter() - start) * 1000 / len(lines)
+    for message in messages:
+        drive.reply(driver, record, message)
+    torch.set_num_threads(2)
+    return problems, (time.perf_counter() - start) * 1000 / len(messages)
+
+
+def figures(laps):
+    """RMS cross-track over LAPS, each lap weighted by its frames as the leaderboard weighs them,
+    and obstacles hit."""
+    frames = sum(lap["frames"] for lap in laps)
+    rms = (sum(lap["rms_cross_track"] ** 2 * lap["frames"] for lap in laps) / frames) ** 0.5 \
+        if frames else float("nan")
+    return rms, sum(lap["hits"] for lap in laps)
 
 
 def table(rows):
+    """The course-by-course table of ROWS (Row)."""
     print("| Course | Seed | Laps | RMS (ft) | Autopilot RMS (ft) | Ratio | Hits | Autopilot hits "
-          "| Goal |")
-    print("|---|---|---|---|---|---|---|---|---|")
-    for name, seed, mine, expert in rows:
-        laps = mine["laps"] if mine else []
-        rms = (np.mean([l["rms_cross_track"] ** 2 for l in laps]) ** 0.5) if laps else float("nan")
-        expert_rms = np.mean([l["rms_cross_track"] ** 2 for l in expert["laps"]]) ** 0.5
-        hits, expert_hits = sum(l["hits"] for l in laps), sum(l["hits"] for l in expert["laps"])
-        met = len(laps) == EVAL_LAPS and rms <= 2 * expert_rms and hits <= expert_hits
-        print(f"| {name} | {seed} | {len(laps)} | {rms:.2f} | {expert_rms:.2f} "
-              f"| {rms / expert_rms:.2f} | {hits} | {expert_hits} | {'yes' if met else 'no'} |")
+          "| Teacher hits | Aim met |")
+    print("|---|---|---|---|---|---|---|---|---|---|")
+    met = 0
+    totals = np.zeros(3, int)
+    seconds = [[], []]
+    for name, seed, mine, expert, teacher in rows:
+        (rms, hits), (expert_rms, expert_hits) = figures(mine), figures(expert)
+        ok = len(mine) == EVAL_LAPS and rms <= 2 * expert_rms and hits <= expert_hits
+        met += ok
+        totals += (hits, expert_hits, figures(teacher)[1])
+        seconds[0] += [lap["seconds"] for lap in mine]
+        seconds[1] += [lap["seconds"] for lap in expert]
+        print(f"| {name} | {seed} | {len(mine)} | {rms:.2f} | {expert_rms:.2f} "
+              f"| {rms / expert_rms:.2f} | {hits} | {expert_hits} | {figures(teacher)[1]} "
+              f"| {'yes' if ok else 'no'} |")
+    finished = sum(len(row.mine) == EVAL_LAPS for row in rows)
+    print(f"\nAim met in {met} of {len(rows)} drives; every lap finished in {finished}; obstacles "
+          f"hit {totals[0]} (autopilot {totals[1]}, teacher {totals[2]}); mean lap "
+          f"{np.mean(seconds[0]):.2f} s (autopilot {np.mean(seconds[1]):.2f} s)")
 
 
 def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("--model", default=os.path.join(os.path.dirname(__file__), "model.pt"))
     parser.add_argument("--smoke", action="store_true",
-                        help="a few hundred frames, one round, a few dozen steps: the pieces fit")
+                        help="one course, a few hundred frames, one round: the pieces fit")
     options = parser.parse_args()
     torch.set_num_threads(2)
     started = time.time()
@@ -132,58 +218,60 @@ def main():
     def say(text):
         print(f"[{time.time() - started:6.0f} s] {text}", file=sys.stderr, flush=True)
 
+    @contextlib.contextmanager
+    def timed(name):
+        begun = time.time()
+        yield
+        say(f"{name}: {time.time() - begun:.1f} s")
+
+    made, seeds, rounds, epochs, steps = MADE, TEACHER_SEEDS, ROUNDS, EPOCHS, STEPS_PER_DRIVE
+    if options.smoke:
+        made, seeds, rounds, epochs, steps = made[:1], seeds[:1], 1, (1, 1), 300
     with tempfile.TemporaryDirectory(prefix="roadsim-learn-") as work:
-        made, seeds, rounds, epochs, steps = MADE, EXPERT_SEEDS, ROUNDS, (8, 4), STEPS_PER_DRIVE
-        if options.smoke:
-            made, seeds, rounds, epochs, steps = made[:1], seeds[:1], 1, (1, 1), 40
-        courses = [make_course(seed, knobs, work) for seed, knobs in made]
-        names = [os.path.splitext(os.path.basename(course))[0] for course in courses]
-        drives = [(course, seed, 1, work, os.path.join(work, f"teacher-{name}-{seed}"), TEACHER)
-                  for course, name in zip(courses, names) for seed in seeds]
-        in_parallel(drives)
-        recordings = [record for *_, record, _ in drives]
-        data = train.load(recordings)
-        if options.smoke:
-            data = [column[:300] for column in data]  # a few hundred frames: the pieces fit
+        with timed("making the courses"):
+            courses = [make_course(seed, knobs, work) for seed, knobs in made]
+        with timed("the teacher's drives"):
+            _, data = run([Job(course, seed) for course in courses for seed in seeds], 1,
+                          steps=steps if options.smoke else None)
         driver = net.Driver()
-        say(f"teacher: {len(data[0])} frames; training")
-        say("RMS error steering {:.2f} deg, speed {:.2f} mph".format(
-            *train.fit(driver, *data, epochs[0])))
-        torch.save(driver.state_dict(), options.model)
-        for round in range(1, rounds + 1):
-            mine = [os.path.join(work, f"round{round}-{name}") for name in names]
-            in_parallel([(course, 200 + 10 * round + i, 1, work, record,
-                          learner(options.model, record, steps))
-                         for i, (course, record) in enumerate(zip(courses, mine))])
-            more = train.load(mine)
-            data = [torch.cat(pair) for pair in zip(data, more)]
-            say(f"round {round}: {len(more[0])} frames of its own driving, {len(data[0])} in all;"
-                " training")
+        with timed(f"training on {len(data[0])} frames"):
             say("RMS error steering {:.2f} deg, speed {:.2f} mph".format(
-                *train.fit(driver, *data, epochs[1], round)))
-            torch.save(driver.state_dict(), options.model)
+                *train.fit(driver, *data, epochs[0])))
+        for round in range(1, rounds + 1):
+            with timed(f"round {round}: its own drives"):
+                _, more = run([Job(course, 200 + 10 * round + i) for i, course in enumerate(courses)],
+                              1, network(driver), steps)
+            data = [torch.cat(pair) for pair in zip(data, more)]
+            with timed(f"round {round}: training on {len(more[0])} frames of its own driving, "
+                       f"{len(data[0])} in all"):
+                say("RMS error steering {:.2f} deg, speed {:.2f} mph".format(
+                    *train.fit(driver, *data, epochs[1], round)))
+        torch.save(driver.state_dict(), options.model)
+        with timed("drive.py through the lab against the network here"):
+            problems, step_ms = protocol_check(options.model, work, 40 if options.smoke else 1000)
+        for problem in problems:
+            say(f"drive.py: {problem}")
         if options.smoke:
-            record = os.path.join(work, "smoke-drive")
-            figures = lab(course_file(HELD_OUT[0]), EVAL_SEED, 1, work, record,
-                          learner(options.model, record, 40))
-            steps = len(read_log(record))
-            if steps < 40 or not figures:
-                say(f"smoke: the learned driver drove only {steps} steps")
-                return 1
-            say(f"smoke: the learned driver drove {steps} steps; a step takes "
-                f"{step_ms(options.model, record, steps):.1f} ms")
-            return 0
-        say(f"evaluating on {', '.join(HELD_OUT)}, seed {EVAL_SEED}, {EVAL_LAPS} laps")
-        records = [os.path.join(work, f"eval-{name}") for name in HELD_OUT]
-        jobs = [(course_file(name), EVAL_SEED, EVAL_LAPS, work, record,
-                 learner(options.model, record)) for name, record in zip(HELD_OUT, records)]
-        mine = in_parallel(jobs)
-        experts = in_parallel([(course, seed, laps, work) for course, seed, laps, *_ in jobs])
-        say(f"model {os.path.getsize(options.model) / 1024:.0f} KB; a step takes "
-            f"{step_ms(options.model, records[0], 1000):.2f} ms on one core")
-        table([(name, EVAL_SEED, m, e) for name, m, e in zip(HELD_OUT, mine, experts)])
+            if not problems:
+                say("smoke: drive.py drove through the lab as the network does here")
+            return 1 if problems else 0
+        held = [(name, Job(course_file(name), seed)) for name in HELD_OUT for seed in EVAL_SEEDS]
+        jobs = [job for _, job in held]
+        say(f"evaluating on {', '.join(HELD_OUT)}, seeds {EVAL_SEEDS}, {EVAL_LAPS} laps")
+        with timed(f"the learned driver's {len(jobs)} drives"):
+            mine, _ = run(jobs, EVAL_LAPS, network(driver), learn=False)
+        with timed(f"the teacher's {len(jobs)} drives"):
+            teacher, _ = run(jobs, EVAL_LAPS, learn=False)
+        with timed(f"the autopilot's {len(jobs)} drives (roadsim-lab)"):
+            with concurrent.futures.ThreadPoolExecutor(2) as pool:
+                experts = list(pool.map(lambda job: autopilot(job.course, job.seed, EVAL_LAPS,
+                                                              work), jobs))
+        say(f"model {os.path.getsize(options.model) / 1024:.0f} KB; drive.py takes "
+            f"{step_ms:.2f} ms a step on one core")
+        table([Row(name, job.seed, m.laps(), e["laps"], t.laps())
+               for (name, job), m, e, t in zip(held, mine, experts, teacher)])
     say("done")
-    return 0
+    return 1 if problems else 0
 
 
 if __name__ == "__main__":

@@ -1,5 +1,5 @@
 """The learned driver's network: view and speed in; the teacher's choice out."""
-from frames import np
+from frames import BANNER_ROWS, FRAME, np
 import torch
 from torch import nn
 
@@ -10,7 +10,7 @@ SPEED_SCALE = 30.0  # mph
 class Driver(nn.Module):
     """A small convolutional network over the view with the course's fixed background taken away."""
 
-    def __init__(self, rows=50, columns=80):
+    def __init__(self, rows=FRAME[1] - BANNER_ROWS, columns=FRAME[0]):
         super().__init__()
         # The grass never moves on screen: what differs from it is the course (markers, obstacles)
         # and the dashboard. Set from the training frames, saved with the weights.

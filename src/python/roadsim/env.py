@@ -203,5 +203,5 @@ def make(course, obs="both", frame_size=(80, 60), laps=3, images=None, render_mo
                   render_mode=render_mode, **options)
     if name is None:
         name, kwargs["course"] = "roadsim/Course-v0", course
-    # The bare environment, with its spec: Gymnasium's checking wrappers cost on every step.
+    # The bare environment, as registered: Gymnasium's checking wrappers cost on every step.
     return gymnasium.make(name, disable_env_checker=True, **kwargs).unwrapped

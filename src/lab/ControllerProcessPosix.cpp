@@ -8,8 +8,10 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <filesystem>
+#include <mutex>
 
 namespace {
 
@@ -22,6 +24,39 @@ int remainingMs(ControllerProcess::Clock::time_point deadline) {
 void closeFd(int& fd) {
     if (fd >= 0) close(fd);
     fd = -1;
+}
+
+// The groups this process started and has not ended yet. Ended by a SIGTERM (the board ending a
+// drive that outlasted its deadline), the lab ends them first: a drive goes with its controller,
+// which lies in a group of its own.
+std::atomic<pid_t> startedGroups[64];
+
+void endGroupsAndExit(int signalNumber) {
+    for (std::atomic<pid_t>& group : startedGroups) {
+        const pid_t started = group.load();
+        if (started > 0) kill(-started, SIGKILL);
+    }
+    _exit(128 + signalNumber);
+}
+
+void remember(pid_t group) {
+    static std::once_flag installed;
+    std::call_once(installed, [] {
+        struct sigaction action {};
+        action.sa_handler = endGroupsAndExit;
+        sigaction(SIGTERM, &action, nullptr);
+    });
+    for (std::atomic<pid_t>& slot : startedGroups) {
+        pid_t empty = 0;
+        if (slot.compare_exchange_strong(empty, group)) return;
+    }
+}
+
+void forget(pid_t group) {
+    for (std::atomic<pid_t>& slot : startedGroups) {
+        pid_t expected = group;
+        if (slot.compare_exchange_strong(expected, 0)) return;
+    }
 }
 
 }  // namespace
@@ -100,7 +135,10 @@ bool ControllerProcess::launch(const std::vector<std::string>& arguments, bool s
     }
     if (errorFd >= 0) close(errorFd);
     // Also from this side, so that the group exists before anything can be sent to it.
-    if (pid > 0) setpgid(pid, pid);
+    if (pid > 0) {
+        setpgid(pid, pid);
+        remember(pid);
+    }
     handles->pid = handles->group = pid;
     close(input[0]);
     close(output[1]);
@@ -173,7 +211,19 @@ void ControllerProcess::stop() {
     closeFd(handles->toController);
     closeFd(handles->fromController);
     // The whole group, even when its leader is gone: what it started in the background goes too.
-    if (handles->group > 0) kill(-handles->group, SIGKILL);
+    // A leader still there is asked first, briefly, so that a lab ends its own controller.
+    if (handles->group > 0) {
+        if (handles->pid > 0 && kill(-handles->group, SIGTERM) == 0) {
+            int status = 0;
+            pid_t reaped = 0;
+            const Clock::time_point until = Clock::now() + std::chrono::milliseconds(500);
+            while (Clock::now() < until && (reaped = waitpid(handles->pid, &status, WNOHANG)) == 0)
+                usleep(5000);
+            if (reaped == handles->pid) handles->pid = -1;
+        }
+        kill(-handles->group, SIGKILL);
+        forget(handles->group);
+    }
     handles->group = -1;
     if (handles->pid > 0) {
         kill(handles->pid, SIGKILL);

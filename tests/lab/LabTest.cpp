@@ -2,6 +2,7 @@
 // course, external controllers, recording, and its tuner.
 #include "AveragedFrame.h"
 #include "BoardReport.h"
+#include "ControllerProcess.h"
 #include "DriveFrame.h"
 #include "LabDrive.h"
 #include "LabOptions.h"
@@ -655,6 +656,25 @@ TEST(Controller, EveryFailureEndsWithItsOwnStatusAndFilesCompleteUpToThatStep) {
         "/proc/" + readFile("child.pid").substr(0, readFile("child.pid").size() - 1);
     EXPECT_TRUE(!fs::exists(child) || readFile(child + "/stat").find(") Z ") != std::string::npos)
         << "the controller's own child outlived the drive";
+
+    // A drive that the board ends at its deadline goes with its controller, even one that ignores
+    // both its input and the polite signal.
+    std::ofstream("stubborn.sh") << "trap '' TERM\necho $$ >stubborn.pid\nexec sleep 300\n";
+    {
+        ControllerProcess drive;
+        std::string why;
+        ASSERT_TRUE(drive.start({ROADSIM_LAB, "loop.txt", "--controller", "sh stubborn.sh"},
+                                "drive.err", why))
+            << why;
+        for (int wait = 0; wait < 500 && readFile("stubborn.pid").empty(); ++wait) usleep(10000);
+        drive.stop();
+    }
+    const std::string stubborn =
+        "/proc/" + readFile("stubborn.pid").substr(0, readFile("stubborn.pid").size() - 1);
+    usleep(100000);
+    EXPECT_TRUE(!fs::exists(stubborn) ||
+                readFile(stubborn + "/stat").find(") Z ") != std::string::npos)
+        << "the controller outlived its drive";
 #endif
 }
 

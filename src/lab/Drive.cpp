@@ -141,12 +141,12 @@ void Drive::finishFrame(uint16_t dt, bool lapEnded) {
         // The frame whose step put the car back at the start opens the next lap.
         const int64_t lapEnd = elapsedMs - limits.frameMs;
         laps.push_back(lap.finish(lapEnd));
+        lap = Lap();
+        lap.startMs = lapEnd;
         if (static_cast<int>(laps.size()) == limits.laps) {
             ending = DriveEnd::finished;
             return;
         }
-        lap = Lap();
-        lap.startMs = lapEnd;
     }
 
     const CarState carState = car.getState();
@@ -179,8 +179,7 @@ bool Drive::drawsThisFrame() const {
 int Drive::hits() const {
     int sum = static_cast<int>(lap.hit.size());
     for (const LapFigures& finished : laps) sum += finished.obstaclesHit;
-    // A finished drive's last lap is counted in laps already.
-    return ending == DriveEnd::finished ? sum - static_cast<int>(lap.hit.size()) : sum;
+    return sum;
 }
 
 double Drive::distance() const {

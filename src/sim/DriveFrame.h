@@ -23,8 +23,7 @@ class DriveClock {
     // Milliseconds since the previous frame; when the 16-bit tick wrapped, only those since the
     // wrap.
     uint16_t tick(uint16_t now) {
-        if (last > now) last = 0;
-        const uint16_t dt = now - last;
+        const uint16_t dt = elapsedTo(now);
         last = now;
         return dt;
     }
@@ -33,7 +32,7 @@ class DriveClock {
     // someone driving. At most one step per frame; the rest carries over.
     bool autopilotDue(uint16_t dt, bool autopilot) {
         pending = static_cast<uint16_t>(pending + dt);
-        if (pending > driverStepMs && autopilot) {
+        if (isDue(pending) && autopilot) {
             pending -= driverStepMs;
             return true;
         }
@@ -42,13 +41,16 @@ class DriveClock {
 
     // Whether a frame ending at tick now would give the driver a step.
     bool stepDueAt(uint16_t now) const {
-        const uint16_t dt = last > now ? now : now - last;
-        return static_cast<uint16_t>(pending + dt) > driverStepMs;
+        return isDue(static_cast<uint16_t>(pending + elapsedTo(now)));
     }
 
     uint16_t getPending() const { return pending; }
 
   private:
+    uint16_t elapsedTo(uint16_t now) const { return last > now ? now : now - last; }
+    // More than a driver step gathered: 51 ms or more, not 50.
+    static bool isDue(uint16_t gathered) { return gathered > driverStepMs; }
+
     uint16_t last;
     uint16_t pending;
 };

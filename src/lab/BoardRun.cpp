@@ -176,7 +176,7 @@ LabOutcome runBoard(const LabOptions& options, const std::string& self) {
                 request.seed = seed;
                 request.controller = drivers[d].command;
                 const std::string base = (work / std::to_string(result.drives.size())).u8string();
-                request.recordFolder = options.recordWidth > 0 ? base + ".rec" : "";
+                request.recordFolder = options.frameWidth > 0 ? base + ".rec" : "";
                 request.jsonPath = base + ".json";
                 arguments.push_back({self});
                 const std::vector<std::string> drive = driveArguments(request);

@@ -2,8 +2,9 @@
 // wrong when it fails.
 #include "Controller.h"
 
+#include "Drive.h"
 #include "DriveFrame.h"
-#include "LabDefaults.h"
+#include "DriveRequest.h"
 
 #include <nlohmann/json.hpp>
 
@@ -67,19 +68,8 @@ bool Controller::start(const Course& course, const std::string& recording) {
 
 bool Controller::decide(const StepState& state, const std::string& image,
                         ControlCommand& commandOut) {
-    const DriverView& view = state.view;
-    Json message = {{"type", "state"},
-                    {"t", state.seconds},
-                    {"x", view.state.x},
-                    {"y", view.state.y},
-                    {"heading", view.state.heading},
-                    {"speed", view.state.speed},
-                    {"steering", view.state.steering},
-                    {"waypoint", view.state.waypointIndex},
-                    {"target_speed", view.targetSpeed},
-                    {"cross_track", view.crossTrack},
-                    {"heading_error", view.headingError},
-                    {"obstacle_sum", view.obstacleSum}};
+    Json message = {{"type", "state"}};
+    visitStateFields(state, [&](const char* name, const auto& value) { message[name] = value; });
     if (!image.empty()) message["image"] = image;
     std::string line;
     if (!send(dump(message), state.step) || !receive(line, state.step)) return false;

@@ -14,15 +14,6 @@ namespace {
 // Every tenth frame of the path: a fifth of a second of driving, fine enough for a map.
 constexpr size_t pathStride = 10;
 
-const struct {
-    DriveEnd end;
-    const char* words;
-} endWords[] = {{DriveEnd::finished, "finished"},
-                {DriveEnd::lapLimit, "strayed"},
-                {DriveEnd::controllerFailed, "controller failed"},
-                {DriveEnd::recordingFailed, "recording failed"},
-                {DriveEnd::watcherClosed, "watcher closed"}};
-
 std::vector<std::array<double, 3>> points(const std::vector<CourseObject>& objects) {
     std::vector<std::array<double, 3>> out;
     for (const CourseObject& object : objects) out.push_back({object.x, object.y, object.value});
@@ -51,20 +42,15 @@ DriveReport driveReport(const Course& course, DriveEnd end, const std::vector<La
 
 bool writeDriveReport(const std::string& fileName, const DriveReport& report) {
     Json laps = Json::array();
-    for (const LapFigures& lap : report.laps)
-        laps.push_back({{"seconds", lap.seconds},
-                        {"hits", lap.obstaclesHit},
-                        {"collision_frames", lap.collisionFrames},
-                        {"worst_cross_track", lap.worstCrossTrack},
-                        {"rms_cross_track", lap.rmsCrossTrack},
-                        {"mean_speed", lap.meanSpeed},
-                        {"frames", lap.frames}});
-    const auto end = std::find_if(std::begin(endWords), std::end(endWords),
-                                  [&](const auto& words) { return words.end == report.end; });
+    for (const LapFigures& lap : report.laps) {
+        Json figures = Json::object();
+        visitLapFigures(lap, [&](const char* key, const auto& value) { figures[key] = value; });
+        laps.push_back(std::move(figures));
+    }
     std::ofstream out(fileName);
     // The course name is the file's own bytes; anything that is not UTF-8 is replaced.
     out << Json{{"course", report.course},
-                {"end", end == std::end(endWords) ? "running" : end->words},
+                {"end", endWords(report.end)},
                 {"status", static_cast<int>(report.status)},
                 {"message", report.message},
                 {"laps", std::move(laps)},
@@ -84,19 +70,13 @@ bool readDriveReport(const std::string& fileName, DriveReport& report) {
     // Another process wrote it: a field of the wrong shape makes it no report, not a crash.
     try {
         report.course = json.at("course").get<std::string>();
-        const std::string end = json.at("end").get<std::string>();
-        const auto words = std::find_if(std::begin(endWords), std::end(endWords),
-                                        [&](const auto& words) { return end == words.words; });
-        report.end = words == std::end(endWords) ? DriveEnd::running : words->end;
+        report.end = endNamed(json.at("end").get<std::string>());
         report.status = static_cast<LabStatus>(json.at("status").get<int>());
         report.message = json.at("message").get<std::string>();
         report.laps.clear();
         for (const Json& lap : json.at("laps"))
-            report.laps.push_back(
-                {lap.at("seconds").get<double>(), lap.at("hits").get<int>(),
-                 lap.at("collision_frames").get<int>(), lap.at("worst_cross_track").get<double>(),
-                 lap.at("rms_cross_track").get<double>(), lap.at("mean_speed").get<double>(),
-                 lap.at("frames").get<int64_t>()});
+            visitLapFigures(report.laps.emplace_back(),
+                            [&](const char* key, auto& value) { lap.at(key).get_to(value); });
         json.at("waypoints").get_to(report.waypoints);
         json.at("obstacles").get_to(report.obstacles);
         json.at("path").get_to(report.path);

@@ -9,7 +9,8 @@ LabDrive::LabDrive(std::string text, const std::string& sourceName, const std::s
     if (!stepped.valid()) std::cerr << stepped.error() << std::flush;
 }
 
-DriveResult LabDrive::drive(const Tuning& tuning, const DriveSettings& settings) {
+DriveResult LabDrive::drive(const DriveSettings& settings) {
+    const Tuning& tuning = settings.tuning;
     DriveResult result;
     Controller* const controller = settings.controller;
     Recorder* const recorder = settings.recorder;
@@ -19,10 +20,9 @@ DriveResult LabDrive::drive(const Tuning& tuning, const DriveSettings& settings)
                settings.watcher->show(const_cast<SDL_Surface*>(stepped.getScreen()),
                                       stepped.simulatedMs());
     };
-    stepped.start(tuning, settings.seed, {settings.laps, settings.stepMs, settings.lapLimitMs},
-                  settings.watcher != nullptr ? Pixels::everyFrame
-                  : recorder != nullptr       ? Pixels::atSteps
-                                              : Pixels::none);
+    stepped.start(settings, settings.watcher != nullptr ? Pixels::everyFrame
+                            : recorder != nullptr       ? Pixels::atSteps
+                                                        : Pixels::none);
     // The course message holds the obstacles of this drive's seed, read by the start.
     if (controller != nullptr &&
         !controller->start(stepped.getCourse(),

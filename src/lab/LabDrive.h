@@ -11,11 +11,9 @@
 #include <string>
 #include <vector>
 
-struct DriveSettings {
-    int laps = defaultLaps;
-    uint16_t stepMs = defaultStepMs;
-    unsigned seed = defaultSeed;
-    int64_t lapLimitMs = defaultLapLimitMs;
+// The drive as its spec says (its course, images and frame size are the lab drive's own), and its
+// company.
+struct DriveSettings : DriveSpec {
     bool recordTrace = false;
     // Company of the drive, each optional: who drives instead of the autopilot (started already),
     // where the steps are recorded (opened already), and who watches.
@@ -46,7 +44,7 @@ class LabDrive {
     const Course& getCourse() const { return stepped.getCourse(); }
     const Car& getCar() const { return stepped.getCar(); }
 
-    DriveResult drive(const Tuning& tuning, const DriveSettings& settings);
+    DriveResult drive(const DriveSettings& settings);
 
   private:
     Drive stepped;

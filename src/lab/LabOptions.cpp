@@ -86,15 +86,13 @@ Reader flag(bool LabOptions::*field) {
     };
 }
 
-// A whole number within its range, into an int or unsigned field.
+// A whole number within its bounds, into an int or unsigned field.
 template <typename Whole, typename Owner>
-Reader whole(const std::string& name, Whole Owner::*field, long long low, long long high,
-             const std::string& unit = "") {
+Reader whole(const std::string& name, Whole Owner::*field, const WholeBound& bound) {
     return [=](const std::vector<std::string>& values, LabOptions& options, std::string& error) {
         long long number = 0;
-        if (!parseInteger(values[0], low, high, number)) {
-            error = name + " must be a whole number" + unit + " from " + std::to_string(low) +
-                    " to " + std::to_string(high) + ", not " + values[0];
+        if (!parseInteger(values[0], bound.low, bound.high, number)) {
+            error = wholeProblem(name, bound, values[0]);
             return false;
         }
         options.*field = static_cast<Whole>(number);
@@ -142,13 +140,13 @@ const std::vector<LabOption>& labOptions() {
         }
         const std::vector<LabOption> others = {
             {"--laps", "N", "laps a drive (default " + std::to_string(defaults.laps) + ")",
-             whole("--laps", &LabOptions::laps, 1, 1000)},
+             whole("--laps", &LabOptions::laps, lapsBound)},
             {"--step", "MS",
-             "milliseconds a step of the drive (default " + std::to_string(defaults.stepMs) + ")",
-             whole("--step", &LabOptions::stepMs, 1, 1000, " of milliseconds")},
+             "milliseconds a frame of the drive (default " + std::to_string(defaults.frameMs) + ")",
+             whole("--step", &LabOptions::frameMs, frameMsBound)},
             {"--seed", "S",
              "the seed of the obstacles' layout (default " + std::to_string(defaults.seed) + ")",
-             whole("--seed", &LabOptions::seed, 0, 4294967295LL)},
+             whole("--seed", &LabOptions::seed, seedBound)},
             {"--csv", "FILE", "every step of the drive as CSV", text(&LabOptions::csvPath)},
             {"--map", "FILE", "a map of the drive: PNG when FILE ends in .png, else BMP",
              text(&LabOptions::mapPath)},
@@ -185,13 +183,11 @@ const std::vector<LabOption>& labOptions() {
                  if (by == std::string::npos ||
                      !parseInteger(value.substr(0, by), 1, displayWidth, width) ||
                      !parseInteger(value.substr(by + 1), 1, displayHeight, height)) {
-                     error = "--record-size must be WIDTHxHEIGHT within " +
-                             std::to_string(displayWidth) + "x" + std::to_string(displayHeight) +
-                             ", not " + value;
+                     error = frameSizeProblem("--record-size", value);
                      return false;
                  }
-                 options.recordWidth = static_cast<int>(width);
-                 options.recordHeight = static_cast<int>(height);
+                 options.frameWidth = static_cast<int>(width);
+                 options.frameHeight = static_cast<int>(height);
                  return true;
              }},
             {"--watch", "", "show the drive in a window; Escape ends it", flag(&LabOptions::watch)},
@@ -238,7 +234,7 @@ const std::vector<LabOption>& labOptions() {
                  std::istringstream list(values[0]);
                  long long number = 0;
                  for (std::string seed; std::getline(list, seed, ',');) {
-                     if (!parseInteger(seed, 0, 4294967295LL, number)) {
+                     if (!parseInteger(seed, seedBound.low, seedBound.high, number)) {
                          error =
                              "--seeds must be whole numbers separated by commas, not " + values[0];
                          return false;
@@ -250,7 +246,7 @@ const std::vector<LabOption>& labOptions() {
                  return false;
              }},
             {"--jobs", "N", "the board's drives at a time (default: one per core)",
-             whole("--jobs", &LabOptions::jobs, 1, 256)},
+             whole("--jobs", &LabOptions::jobs, {1, 256, ""})},
             {"--report", "DIR",
              "the board's results.csv, results.json and index.html; with --record-size, every "
              "drive records its frames (in a folder that goes afterwards) for drivers that see "
@@ -259,8 +255,9 @@ const std::vector<LabOption>& labOptions() {
             {"--make-course", "SEED FILE", "write a new course, checked by driving it",
              [](const std::vector<std::string>& values, LabOptions& options, std::string& error) {
                  long long seed = 0;
-                 if (!parseInteger(values[0], 0, 4294967295LL, seed)) {
-                     error = "--make-course needs a seed from 0 to 4294967295, not " + values[0];
+                 if (!parseInteger(values[0], seedBound.low, seedBound.high, seed)) {
+                     error = "--make-course needs a seed from " + std::to_string(seedBound.low) +
+                             " to " + std::to_string(seedBound.high) + ", not " + values[0];
                      return false;
                  }
                  options.courseSeed = static_cast<unsigned>(seed);
@@ -281,9 +278,12 @@ const std::vector<LabOption>& labOptions() {
                  const size_t comma = value.find(',');
                  long long low = 0, high = 0;
                  if (comma == std::string::npos ||
-                     !parseInteger(value.substr(0, comma), 5, 60, low) ||
-                     !parseInteger(value.substr(comma + 1), low, 60, high)) {
-                     error = "--speeds must be MIN,MAX in whole mph, 5 <= MIN <= MAX <= 60, not " +
+                     !parseInteger(value.substr(0, comma), slowestCourseSpeed, fastestCourseSpeed,
+                                   low) ||
+                     !parseInteger(value.substr(comma + 1), low, fastestCourseSpeed, high)) {
+                     error = "--speeds must be MIN,MAX in whole mph, " +
+                             std::to_string(slowestCourseSpeed) +
+                             " <= MIN <= MAX <= " + std::to_string(fastestCourseSpeed) + ", not " +
                              value;
                      return false;
                  }
@@ -456,17 +456,17 @@ std::string exactly(double value) {
 
 std::vector<std::string> driveArguments(const DriveRequest& request) {
     std::vector<std::string> args = {
-        request.coursePath,           "--seed", std::to_string(request.seed),  "--laps",
-        std::to_string(request.laps), "--step", std::to_string(request.stepMs)};
+        request.coursePath,           "--seed", std::to_string(request.seed),   "--laps",
+        std::to_string(request.laps), "--step", std::to_string(request.frameMs)};
     for (const auto& option : tuningOptions)
         args.insert(args.end(), {option.name, exactly(request.tuning.*option.value)});
     if (!request.controller.empty())
         args.insert(args.end(), {"--controller", request.controller, "--controller-timeout",
                                  exactly(request.controllerTimeout)});
     if (!request.recordFolder.empty()) args.insert(args.end(), {"--record", request.recordFolder});
-    if (request.recordWidth > 0)
-        args.insert(args.end(), {"--record-size", std::to_string(request.recordWidth) + "x" +
-                                                      std::to_string(request.recordHeight)});
+    if (request.frameWidth > 0)
+        args.insert(args.end(), {"--record-size", std::to_string(request.frameWidth) + "x" +
+                                                      std::to_string(request.frameHeight)});
     if (!request.imageFolder.empty()) args.insert(args.end(), {"--images", request.imageFolder});
     if (!request.jsonPath.empty()) args.insert(args.end(), {"--json", request.jsonPath});
     return args;

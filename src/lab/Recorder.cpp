@@ -1,6 +1,7 @@
 // Folder checks, frame names, the log's columns, and the workers that encode the frames.
 #include "Recorder.h"
 
+#include "Drive.h"
 #include "Png.h"
 
 #include <algorithm>
@@ -19,6 +20,11 @@ namespace {
 
 // Frames waiting for a worker: enough to ride out a slow write, little memory.
 constexpr size_t maxQueued = 8;
+
+// The log has had every field of the state but the target speed from its first version.
+bool isTargetSpeed(const char* field) {
+    return std::strcmp(field, "target_speed") == 0;
+}
 
 }  // namespace
 
@@ -61,9 +67,11 @@ bool Recorder::open(std::string& error) {
         error = "cannot make " + folder + "/frames: " + code.message();
         return false;
     }
-    const std::string header =
-        "image,t,x,y,heading,speed,steering,waypoint,cross_track,heading_error,obstacle_sum,"
-        "steering_cmd,speed_cmd,expert_steering,expert_speed\n";
+    std::string header = "image";
+    visitStateFields(StepState{}, [&](const char* name, const auto&) {
+        if (!isTargetSpeed(name)) header = header + "," + name;
+    });
+    header += ",steering_cmd,speed_cmd,expert_steering,expert_speed\n";
     csv.open(csvPath, std::ios::binary);
     csv << header << std::flush;
     if (!csv) {
@@ -129,14 +137,14 @@ void Recorder::work() {
 
 bool Recorder::log(const StepState& state, const std::string& image, const ControlCommand& command,
                    const ControlCommand& expert) {
-    const DriverView& view = state.view;
     std::ostringstream row;
     row.precision(17);
-    row << image << ',' << state.seconds << ',' << view.state.x << ',' << view.state.y << ','
-        << view.state.heading << ',' << view.state.speed << ',' << view.state.steering << ','
-        << view.state.waypointIndex << ',' << view.crossTrack << ',' << view.headingError << ','
-        << view.obstacleSum << ',' << command.steering << ',' << command.speed << ','
-        << expert.steering << ',' << expert.speed << '\n';
+    row << image;
+    visitStateFields(state, [&](const char* name, const auto& value) {
+        if (!isTargetSpeed(name)) row << ',' << value;
+    });
+    row << ',' << command.steering << ',' << command.speed << ',' << expert.steering << ','
+        << expert.speed << '\n';
     const std::lock_guard<std::mutex> lock(mutex);
     rows.back().text = row.str();
     writeReadyRows();

@@ -47,14 +47,15 @@ std::string keyPresses(const GridTuning& grid) {
 }
 
 Score scoreTuning(LabDrive& lab, const Tuning& tuning, const std::vector<unsigned>& seeds,
-                  uint16_t stepMs) {
+                  int frameMs) {
     Score score;
     score.finished = true;
     for (const unsigned seed : seeds) {
         DriveSettings settings;
-        settings.stepMs = stepMs;
+        settings.frameMs = frameMs;
         settings.seed = seed;
-        const DriveResult result = lab.drive(tuning, settings);
+        settings.tuning = tuning;
+        const DriveResult result = lab.drive(settings);
         if (!result.finished()) {
             score.finished = false;
             score.value += 1e6;
@@ -70,10 +71,10 @@ Score scoreTuning(LabDrive& lab, const Tuning& tuning, const std::vector<unsigne
 }
 
 TuneResult tune(LabDrive& lab, const GridTuning& start, const std::vector<unsigned>& seeds,
-                uint16_t stepMs, const std::function<void(const TuneResult&)>& progress) {
+                int frameMs, const std::function<void(const TuneResult&)>& progress) {
     TuneResult result;
     result.best = start;
-    result.startScore = result.bestScore = scoreTuning(lab, toTuning(start), seeds, stepMs);
+    result.startScore = result.bestScore = scoreTuning(lab, toTuning(start), seeds, frameMs);
     result.evaluations = 1;
     progress(result);
     for (const int stride : {4, 2, 1}) {
@@ -85,7 +86,7 @@ TuneResult tune(LabDrive& lab, const GridTuning& start, const std::vector<unsign
                     GridTuning candidate = result.best;
                     candidate.steps[slider] += direction * stride;
                     if (std::abs(candidate.steps[slider]) > maxSteps) continue;
-                    const Score score = scoreTuning(lab, toTuning(candidate), seeds, stepMs);
+                    const Score score = scoreTuning(lab, toTuning(candidate), seeds, frameMs);
                     ++result.evaluations;
                     if (score.value < result.bestScore.value) {
                         result.best = candidate;

@@ -38,7 +38,7 @@ struct Score {
 // One lap on each seed: lap time plus penalties for obstacles hit and distance from the track;
 // a seed whose lap does not finish makes the score worse than any finished one.
 Score scoreTuning(LabDrive& lab, const Tuning& tuning, const std::vector<unsigned>& seeds,
-                  uint16_t stepMs);
+                  int frameMs);
 
 struct TuneResult {
     GridTuning best;
@@ -50,4 +50,4 @@ struct TuneResult {
 // Coordinate descent from start: strides of 4, 2 and 1 key presses up and down each slider, keeping
 // a move only when it scores strictly better, so the result is never worse than the start.
 TuneResult tune(LabDrive& lab, const GridTuning& start, const std::vector<unsigned>& seeds,
-                uint16_t stepMs, const std::function<void(const TuneResult&)>& progress);
+                int frameMs, const std::function<void(const TuneResult&)>& progress);

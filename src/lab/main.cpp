@@ -31,13 +31,21 @@ void printLap(int number, const LapFigures& lap) {
 
 bool writeTrace(const std::string& fileName, const std::vector<TraceRow>& trace) {
     std::ofstream out(fileName);
-    out << "time_s,x_ft,y_ft,heading_rad,speed_mph,steering_deg,waypoint,obstacle_sum,"
-           "cross_track_ft\n";
+    const char* separator = "";
+    visitTraceColumns(TraceRow{}, [&](const char* name, const auto&) {
+        out << separator << name;
+        separator = ",";
+    });
+    out << '\n';
     out.precision(17);
-    for (const TraceRow& row : trace)
-        out << row.seconds << ',' << row.x << ',' << row.y << ',' << row.heading << ',' << row.speed
-            << ',' << row.steering << ',' << row.waypointIndex << ',' << row.obstacleSum << ','
-            << row.crossTrack << '\n';
+    for (const TraceRow& row : trace) {
+        separator = "";
+        visitTraceColumns(row, [&](const char*, const auto& value) {
+            out << separator << value;
+            separator = ",";
+        });
+        out << '\n';
+    }
     return static_cast<bool>(out.flush());
 }
 
@@ -52,15 +60,13 @@ std::string openOutput(std::optional<Output>& output, const Arguments&... argume
 
 LabOutcome evaluate(LabDrive& lab, const LabOptions& options) {
     DriveSettings settings;
-    settings.laps = options.laps;
-    settings.stepMs = static_cast<uint16_t>(options.stepMs);
-    settings.seed = options.seed;
+    static_cast<DriveSpec&>(settings) = options;
     settings.recordTrace =
         !options.csvPath.empty() || !options.mapPath.empty() || !options.jsonPath.empty();
     std::optional<Recorder> recorder;
     if (!options.recordFolder.empty()) {
         const std::string error =
-            openOutput(recorder, options.recordFolder, options.recordWidth, options.recordHeight);
+            openOutput(recorder, options.recordFolder, options.frameWidth, options.frameHeight);
         if (!error.empty()) return {LabStatus::unusable, error};
         settings.recorder = &*recorder;
     }
@@ -76,7 +82,7 @@ LabOutcome evaluate(LabDrive& lab, const LabOptions& options) {
         settings.controller = &*controller;
     }
     const auto started = std::chrono::steady_clock::now();
-    const DriveResult result = lab.drive(options.tuning, settings);
+    const DriveResult result = lab.drive(settings);
     const double realSeconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
 
@@ -142,15 +148,14 @@ LabOutcome runTuner(LabDrive& lab, const LabOptions& options) {
     for (unsigned i = 0; i < 4; ++i) seeds.push_back(options.seed + i);
     const auto started = std::chrono::steady_clock::now();
     const TuneResult result =
-        tune(lab, toGrid(options.tuning), seeds, static_cast<uint16_t>(options.stepMs),
-             [&](const TuneResult& progress) {
-                 std::fprintf(stderr, "tuning: %d drives of %zu seeds, best score %.2f (%s)\n",
-                              progress.evaluations, seeds.size(), progress.bestScore.value,
-                              keyPresses(progress.best).c_str());
-             });
+        tune(lab, toGrid(options.tuning), seeds, options.frameMs, [&](const TuneResult& progress) {
+            std::fprintf(stderr, "tuning: %d drives of %zu seeds, best score %.2f (%s)\n",
+                         progress.evaluations, seeds.size(), progress.bestScore.value,
+                         keyPresses(progress.best).c_str());
+        });
     const double realSeconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
-    const Score defaults = scoreTuning(lab, Tuning(), seeds, static_cast<uint16_t>(options.stepMs));
+    const Score defaults = scoreTuning(lab, Tuning(), seeds, options.frameMs);
     printScore("defaults", Tuning(), defaults);
     printScore("best", toTuning(result.best), result.bestScore);
     std::printf("keys on the control screen from the defaults: %s\n",

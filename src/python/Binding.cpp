@@ -90,7 +90,9 @@ class PythonDrive {
         if (frameMs < 1 || frameMs > 1000)
             throw py::value_error("frame_ms must be from 1 to 1000, not " +
                                   std::to_string(frameMs));
-        limits = {laps, static_cast<uint16_t>(frameMs), std::llround(lapLimit * 1000)};
+        spec.laps = laps;
+        spec.frameMs = frameMs;
+        spec.lapLimitMs = std::llround(lapLimit * 1000);
         if (!frameSize.is_none()) {
             const auto [width, height] = frameSize.cast<std::pair<int, int>>();
             if (width < 1 || width > displayWidth || height < 1 || height > displayHeight)
@@ -107,7 +109,8 @@ class PythonDrive {
     void reset(unsigned seed) {
         {
             const py::gil_scoped_release released;
-            drive.start(Tuning(), seed, limits, watcher ? Pixels::everyFrame : pixels);
+            spec.seed = seed;
+            drive.start(spec, watcher ? Pixels::everyFrame : pixels);
             takeFrame();
         }
         started = true;
@@ -250,7 +253,7 @@ class PythonDrive {
     }
 
     Drive drive;
-    DriveLimits limits;
+    DriveSpec spec;
     Pixels pixels = Pixels::none;
     std::optional<FrameAverager> averager;
     std::vector<uint8_t> frame;
@@ -459,8 +462,9 @@ PYBIND11_MODULE(_roadsim, module) {
                       int>(),
              py::arg("course"), py::kw_only(), py::arg("images") = py::none(),
              py::arg("frame_size") = py::none(), py::arg("draw") = false, py::arg("laps") = 1,
-             py::arg("lap_limit") = defaultLapLimitMs / 1000.0, py::arg("frame_ms") = defaultStepMs)
-        .def("reset", &PythonDrive::reset, py::arg("seed") = defaultSeed,
+             py::arg("lap_limit") = defaultLapLimitMs / 1000.0,
+             py::arg("frame_ms") = defaultFrameMs)
+        .def("reset", &PythonDrive::reset, py::arg("seed") = 1u,
              "Reads the course again with the seed's obstacles and runs to the first step.")
         .def("step", &PythonDrive::step, py::arg("action"),
              "Asks for [steering degrees, speed mph] and runs to the next step.")

@@ -75,7 +75,7 @@ TEST(LabOptions, ReadsEveryOption) {
     EXPECT_DOUBLE_EQ(options.tuning.obstacleThreshold, 0.25);
     EXPECT_DOUBLE_EQ(options.tuning.avoidGain, 0.05);
     EXPECT_EQ(options.laps, 3);
-    EXPECT_EQ(options.stepMs, 10);
+    EXPECT_EQ(options.frameMs, 10);
     EXPECT_EQ(options.seed, 42u);
     EXPECT_EQ(options.csvPath, "t.csv");
     EXPECT_EQ(options.mapPath, "m.bmp");
@@ -115,7 +115,7 @@ TEST(LabOptions, DefaultsAreTheGameDefaults) {
     EXPECT_DOUBLE_EQ(options.tuning.headingGain, 0.5);
     EXPECT_DOUBLE_EQ(options.tuning.avoidGain, 0.5);
     EXPECT_EQ(options.laps, 1);
-    EXPECT_EQ(options.stepMs, 20);
+    EXPECT_EQ(options.frameMs, 20);
     EXPECT_FALSE(options.tune);
     EXPECT_EQ(options.controllerTimeout, 1);
     EXPECT_FALSE(options.watch);
@@ -165,9 +165,9 @@ TEST(LabOptions, RejectsBadValuesWithAMessageNamingThem) {
 auto requestFields(const DriveRequest& r) {
     const Tuning& t = r.tuning;
     return std::make_tuple(r.coursePath, t.headingGain, t.trackGain, t.pathWeight,
-                           t.obstacleThreshold, t.avoidGain, r.laps, r.stepMs, r.seed, r.controller,
-                           r.controllerTimeout, r.recordFolder, r.recordWidth, r.recordHeight,
-                           r.imageFolder, r.jsonPath);
+                           t.obstacleThreshold, t.avoidGain, r.laps, r.frameMs, r.seed,
+                           r.controller, r.controllerTimeout, r.recordFolder, r.frameWidth,
+                           r.frameHeight, r.imageFolder, r.jsonPath);
 }
 
 TEST(LabOptions, DriveRequestGoesToArgumentsAndComesBackTheSame) {
@@ -175,13 +175,13 @@ TEST(LabOptions, DriveRequestGoesToArgumentsAndComesBackTheSame) {
     every.coursePath = "my courses/a, \"b\".txt";
     every.tuning = {0.1 + 0.2, 0, 1, 1.0 / 3, 0.05};
     every.laps = 7;
-    every.stepMs = 13;
+    every.frameMs = 13;
     every.seed = 4294967295u;
     every.controller = "python3 'drive it.py' --fast \"x\"";
     every.controllerTimeout = 0.001 * 7;
     every.recordFolder = "rec";
-    every.recordWidth = 160;
-    every.recordHeight = 120;
+    every.frameWidth = 160;
+    every.frameHeight = 120;
     every.imageFolder = "img";
     every.jsonPath = "--json.json";
     DriveRequest autopilot;
@@ -227,9 +227,9 @@ TEST(LabDrive, SameSeedAndTuningGiveTheSameFiguresBitForBit) {
     settings.laps = 2;
     settings.seed = 7;
     settings.recordTrace = true;
-    const DriveResult first = lab.drive(Tuning(), settings);
+    const DriveResult first = lab.drive(settings);
     const std::vector<CourseObject> firstObstacles = lab.getCourse().getObstacles();
-    const DriveResult second = lab.drive(Tuning(), settings);
+    const DriveResult second = lab.drive(settings);
     ASSERT_TRUE(first.finished());
     ASSERT_EQ(first.laps.size(), 2u);
     expectSameTrace(first, second);
@@ -247,7 +247,10 @@ TEST(LabDrive, SameSeedAndTuningGiveTheSameFiguresBitForBit) {
     for (std::vector<LapFigures>& laps : concurrent)
         threads.emplace_back([&laps] {
             Drive drive(loopCourse, "loop", ROADSIM_DATA_DIR);
-            drive.start(Tuning(), 7, {2, defaultStepMs, defaultLapLimitMs}, Pixels::atSteps);
+            DriveSpec spec;
+            spec.seed = 7;
+            spec.laps = 2;
+            drive.start(spec, Pixels::atSteps);
             while (!drive.over()) drive.steerByAutopilot();
             laps = drive.getLaps();
         });
@@ -262,7 +265,7 @@ TEST(LabDrive, SameSeedAndTuningGiveTheSameFiguresBitForBit) {
     }
 
     settings.seed = 8;
-    lab.drive(Tuning(), settings);
+    lab.drive(settings);
     const std::vector<CourseObject>& other = lab.getCourse().getObstacles();
     int moved = 0;
     for (size_t i = 0; i < other.size(); ++i)
@@ -275,7 +278,7 @@ TEST(LabDrive, LapFiguresDescribeTheDrive) {
     DriveSettings settings;
     settings.laps = 1;
     settings.recordTrace = true;
-    const DriveResult result = lab.drive(Tuning(), settings);
+    const DriveResult result = lab.drive(settings);
     ASSERT_TRUE(result.finished());
     const LapFigures& lap = result.laps[0];
     // About 1300 ft at 15 to 30 mph (22 to 44 ft/s).
@@ -297,7 +300,8 @@ TEST(LabDrive, CarThatCannotFollowTheCourseFailsAtTheLapLimit) {
     blind.headingGain = blind.trackGain = blind.pathWeight = 0;  // no path following at all
     DriveSettings settings;
     settings.lapLimitMs = 60000;
-    const DriveResult result = lab.drive(blind, settings);
+    settings.tuning = blind;
+    const DriveResult result = lab.drive(settings);
     EXPECT_EQ(result.end, DriveEnd::lapLimit);
     EXPECT_TRUE(result.laps.empty());
 }
@@ -308,7 +312,7 @@ TEST(LabDrive, LapEndsAtTheRestartEvenWhenTheRestartingStepPassesWaypointOneAgai
     LabDrive lab("1 short 2 0 0 0 20 1 0 10 20 0", "short");
     DriveSettings settings;
     settings.laps = 3;
-    const DriveResult result = lab.drive(Tuning(), settings);
+    const DriveResult result = lab.drive(settings);
     ASSERT_TRUE(result.finished());
     for (const LapFigures& lap : result.laps) EXPECT_LE(lap.seconds, 0.1);
 }
@@ -317,8 +321,8 @@ TEST(LabDrive, ReachesTheSameStateAsTheGamesFramesOfTheSameLength) {
     LabDrive lab(loopCourse, "loop");
     DriveSettings settings;
     settings.recordTrace = true;
-    settings.stepMs = 17;
-    const DriveResult result = lab.drive(Tuning(), settings);
+    settings.frameMs = 17;
+    const DriveResult result = lab.drive(settings);
     ASSERT_TRUE(result.finished());
 
     // The game's way: a course read from the same text and seed, frames of 17 ms from tick 0.
@@ -392,7 +396,7 @@ TEST(ShippedCourse, AutopilotDrivesEveryLapInOrderAtTheDefaultTuning) {
         settings.laps = 3;
         settings.seed = 20261208;
         settings.recordTrace = true;
-        const DriveResult result = lab.drive(Tuning(), settings);
+        const DriveResult result = lab.drive(settings);
         ASSERT_TRUE(result.finished());
         int32_t previous = 0;
         for (const TraceRow& row : result.trace) {
@@ -454,7 +458,8 @@ ScriptedDrive driveWith(LabDrive& lab, const std::string& command, DriveSettings
     settings.controller = &controller;
     settings.recordTrace = true;
     ScriptedDrive drive;
-    drive.result = lab.drive(tuning, settings);
+    settings.tuning = tuning;
+    drive.result = lab.drive(settings);
     drive.fault = controller.fault();
     return drive;
 }
@@ -468,7 +473,7 @@ TEST(Controller, AutopilotScriptDrivesTheShippedCourseExactlyAsTheBuiltInAutopil
     settings.laps = 2;
     settings.seed = 7;
     settings.recordTrace = true;
-    const DriveResult builtIn = lab.drive(Tuning(), settings);
+    const DriveResult builtIn = lab.drive(settings);
     const ScriptedDrive external =
         driveWith(lab, "/usr/bin/env python3 " + examples + "autopilot.py", settings);
     ASSERT_EQ(external.fault, LabStatus::done);
@@ -683,7 +688,7 @@ TEST(Recording, EveryStepGivesTheGamesFrameAsPngAndALogRowEqualToTheTrace) {
     DriveSettings settings;
     settings.recordTrace = true;
     settings.lapLimitMs = 3000;
-    const DriveResult unrecorded = lab.drive(Tuning(), settings);
+    const DriveResult unrecorded = lab.drive(settings);
     // The whole frame, and one averaged down to the size a model learns from.
     for (const auto& [width, height] : {std::pair{800, 600}, std::pair{160, 120}}) {
         const ScratchDirectory scratch;
@@ -691,7 +696,7 @@ TEST(Recording, EveryStepGivesTheGamesFrameAsPngAndALogRowEqualToTheTrace) {
         std::string error;
         ASSERT_TRUE(recorder.open(error)) << error;
         settings.recorder = &recorder;
-        const DriveResult result = lab.drive(Tuning(), settings);
+        const DriveResult result = lab.drive(settings);
         ASSERT_TRUE(recorder.close());
         expectSameTrace(result, unrecorded);
 
@@ -896,7 +901,7 @@ TEST(Board, RanksDriversWithTheFiguresOfSingleDrivesWhateverTheWorkersAndRenders
     LabDrive lab(loopCourse, "loop");
     DriveSettings settings;
     settings.seed = 2;
-    const LapFigures lap = lab.drive(Tuning(), settings).laps.at(0);
+    const LapFigures lap = lab.drive(settings).laps.at(0);
     std::ostringstream single;
     single.precision(17);
     single << "autopilot,octagon,2,1," << lap.seconds << ',' << lap.worstCrossTrack << ','

@@ -13,7 +13,29 @@ ImageSource quietly(const std::string& folder) {
     return {folder, nullptr, nullptr};
 }
 
+const struct {
+    DriveEnd end;
+    const char* words;
+} endTable[] = {{DriveEnd::running, "running"},
+                {DriveEnd::finished, "finished"},
+                {DriveEnd::lapLimit, "strayed"},
+                {DriveEnd::controllerFailed, "controller failed"},
+                {DriveEnd::recordingFailed, "recording failed"},
+                {DriveEnd::watcherClosed, "watcher closed"}};
+
 }  // namespace
+
+const char* endWords(DriveEnd end) {
+    for (const auto& row : endTable)
+        if (row.end == end) return row.words;
+    return endTable[0].words;
+}
+
+DriveEnd endNamed(const std::string& words) {
+    for (const auto& row : endTable)
+        if (words == row.words) return row.end;
+    return DriveEnd::running;
+}
 
 LapFigures Drive::Lap::finish(int64_t nowMs) {
     figures.seconds = (nowMs - startMs) / 1000.0;
@@ -63,17 +85,16 @@ bool Drive::readCourse(unsigned seed, std::ostream& errors) {
     return course.readFile(stream, seed, source, errors);
 }
 
-void Drive::start(const Tuning& tuning, unsigned seed, const DriveLimits& driveLimits,
-                  Pixels composed) {
+void Drive::start(const DriveSpec& spec, Pixels composed) {
     // The same text read before: it reads again without a word.
     std::ostringstream ignored;
-    readCourse(seed, ignored);
+    readCourse(spec.seed, ignored);
     car.reset();
-    car.setTuning(tuning);
+    car.setTuning(spec.tuning);
     // Nothing of an earlier drive shows: the same seed gives the same frames.
     particles.clear();
     SDL_FillRect(screen.get(), nullptr, 0);
-    limits = driveLimits;
+    limits = {spec.laps, static_cast<uint16_t>(spec.frameMs), spec.lapLimitMs};
     pixels = composed;
     clock = DriveClock(0);
     now = 0;

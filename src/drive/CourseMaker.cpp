@@ -3,7 +3,7 @@
 // the way; then the autopilot drives it, and a gentler, slower course is tried when it fails.
 #include "CourseMaker.h"
 
-#include "LabDrive.h"
+#include "Drive.h"
 
 #include <algorithm>
 #include <array>
@@ -319,18 +319,19 @@ std::string courseText(const std::string& name, const std::vector<Point>& w,
 
 // Drives the course as the lab does; false when a lap does not finish or strays too far.
 bool checkByDriving(MadeCourse& made, double expectedLapSeconds) {
-    LabDrive lab(made.text, "made course");
-    if (!lab.valid()) return false;
+    Drive drive(made.text, "made course");
+    if (!drive.valid()) return false;
     made.meanLapSeconds = made.worstCrossTrackFt = 0;
     made.obstaclesHit = 0;
     for (unsigned seed = 1; seed <= courseCheckSeeds; ++seed) {
-        DriveSettings settings;
-        settings.laps = courseCheckLaps;
-        settings.seed = seed;
-        settings.lapLimitMs = static_cast<int64_t>(1000 * (3 * expectedLapSeconds + 30));
-        const DriveResult result = lab.drive(Tuning(), settings);
-        if (!result.finished()) return false;
-        for (const LapFigures& lap : result.laps) {
+        DriveSpec spec;
+        spec.laps = courseCheckLaps;
+        spec.seed = seed;
+        spec.lapLimitMs = static_cast<int64_t>(1000 * (3 * expectedLapSeconds + 30));
+        drive.start(spec, Pixels::none);
+        while (!drive.over()) drive.steerByAutopilot();
+        if (drive.end() != DriveEnd::finished) return false;
+        for (const LapFigures& lap : drive.getLaps()) {
             made.meanLapSeconds += lap.seconds / (courseCheckSeeds * courseCheckLaps);
             made.worstCrossTrackFt = std::max(made.worstCrossTrackFt, lap.worstCrossTrack);
             made.obstaclesHit += lap.obstaclesHit;

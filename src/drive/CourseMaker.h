@@ -2,8 +2,14 @@
 // obstacles along the way, checked by driving them before they are handed out.
 #pragma once
 
+#include "Control.h"
+
 #include <optional>
 #include <string>
+
+// A made course's target speeds in mph: slow enough for its turns, within the car's top speed.
+inline constexpr int slowestCourseSpeed = 5;
+inline constexpr int fastestCourseSpeed = static_cast<int>(control::topSpeed);
 
 struct CourseKnobs {
     double lengthFt = 3000;    // about the length of the loop

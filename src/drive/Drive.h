@@ -7,8 +7,8 @@
 #include "Car.h"
 #include "Course.h"
 #include "DriveFrame.h"
+#include "DriveSpec.h"
 #include "ImageFrame.h"
-#include "LabDefaults.h"
 #include "Particle.h"
 
 #include <cstdint>
@@ -18,12 +18,6 @@
 #include <sstream>
 #include <string>
 #include <vector>
-
-struct DriveLimits {
-    int laps = defaultLaps;
-    uint16_t frameMs = defaultStepMs;
-    int64_t lapLimitMs = defaultLapLimitMs;
-};
 
 struct LapFigures {
     double seconds = 0;
@@ -35,6 +29,19 @@ struct LapFigures {
     int64_t frames = 0;
 };
 
+// The lap figures' keys in the lab's JSON and Python, each with its field: VISIT(key, field) for
+// every figure, so that a writer and a reader see the same table.
+template <typename Figures, typename Visit>
+void visitLapFigures(Figures& lap, Visit&& visit) {
+    visit("seconds", lap.seconds);
+    visit("hits", lap.obstaclesHit);
+    visit("collision_frames", lap.collisionFrames);
+    visit("worst_cross_track", lap.worstCrossTrack);
+    visit("rms_cross_track", lap.rmsCrossTrack);
+    visit("mean_speed", lap.meanSpeed);
+    visit("frames", lap.frames);
+}
+
 // One frame of a drive, after it was composed.
 struct TraceRow {
     double seconds, x, y, heading, speed, steering;
@@ -42,6 +49,20 @@ struct TraceRow {
     double obstacleSum, crossTrack;
     bool collision;
 };
+
+// The columns of the lab's --csv trace, with units in their names, in the file's order.
+template <typename Visit>
+void visitTraceColumns(const TraceRow& row, Visit&& visit) {
+    visit("time_s", row.seconds);
+    visit("x_ft", row.x);
+    visit("y_ft", row.y);
+    visit("heading_rad", row.heading);
+    visit("speed_mph", row.speed);
+    visit("steering_deg", row.steering);
+    visit("waypoint", row.waypointIndex);
+    visit("obstacle_sum", row.obstacleSum);
+    visit("cross_track_ft", row.crossTrack);
+}
 
 enum class DriveEnd {
     running,           // not over yet
@@ -51,6 +72,32 @@ enum class DriveEnd {
     recordingFailed,   // a frame could not be written
     watcherClosed,     // the viewer ended it
 };
+
+// How a drive ended in the words of the lab's report, the board and Python: "running",
+// "finished", "strayed", "controller failed", "recording failed", "watcher closed".
+const char* endWords(DriveEnd end);
+// The end those words name; running for words that name none.
+DriveEnd endNamed(const std::string& words);
+
+// What a driver sees at a step, field by field: VISIT(name, value) in the controller protocol's
+// order and names, which the module's state array and the recording's log follow too (the log
+// without the target speed, which it has never had).
+template <typename Visit>
+void visitStateFields(const StepState& now, Visit&& visit) {
+    const DriverView& view = now.view;
+    visit("t", now.seconds);
+    visit("x", view.state.x);
+    visit("y", view.state.y);
+    visit("heading", view.state.heading);
+    visit("speed", view.state.speed);
+    visit("steering", view.state.steering);
+    visit("waypoint", view.state.waypointIndex);
+    visit("target_speed", view.targetSpeed);
+    visit("cross_track", view.crossTrack);
+    visit("heading_error", view.headingError);
+    visit("obstacle_sum", view.obstacleSum);
+}
+inline constexpr int stateFieldCount = 11;
 
 // Which frames a drive composes on its screen; the others it only senses, which gives the same
 // drive with no pixels.
@@ -74,9 +121,10 @@ class Drive {
     // Why the course cannot be driven, in the course reader's words, a line each.
     const std::string& error() const { return problem; }
 
-    // Reads the course anew with the seed's obstacles, puts the car at the start with the tuning,
-    // and runs the frames up to the first driver step.
-    void start(const Tuning& tuning, unsigned seed, const DriveLimits& limits, Pixels pixels);
+    // Reads the course anew with the spec's seed, puts the car at the start with its tuning, and
+    // runs the frames up to the first driver step; its laps, frame and lap limit hold until the
+    // next start. The spec's course, images and frame size are the caller's.
+    void start(const DriveSpec& spec, Pixels pixels);
     // Moves speed and steering towards a driver's command within the bounds, then runs the frames
     // up to the next step or the end.
     void steer(const ControlCommand& command);
@@ -140,7 +188,11 @@ class Drive {
     SurfacePtr background;
     std::vector<double> segmentStarts;  // feet along the course at each waypoint
 
-    DriveLimits limits;
+    struct Limits {
+        int laps = defaultLaps;
+        uint16_t frameMs = defaultFrameMs;
+        int64_t lapLimitMs = defaultLapLimitMs;
+    } limits;
     Pixels pixels = Pixels::none;
     DriveClock clock{0};
     uint16_t now = 0;

@@ -1,4 +1,4 @@
-"""A drive as a Gymnasium environment: its spaces, its reward and its episode."""
+"""A drive as a Gymnasium environment: its spaces, and the episode that the C++ batch decides."""
 import glob
 import math
 import os
@@ -7,26 +7,12 @@ import gymnasium
 import numpy as np
 from gymnasium import spaces
 
-from ._roadsim import MAX_STEERING, STATE_FIELDS, STEP_MS, TOP_SPEED, Drive
+from ._roadsim import (DEFAULT_FRAME_SIZE, DEFAULT_LAP_LIMIT, DEFAULT_LAPS,
+                       DEFAULT_MAX_CROSS_TRACK, MAX_STEERING, SEEDS, STATE_FIELDS, STEP_MS,
+                       TOP_SPEED, Batch, check_seed)
 from .course import courses, locate
 
 OBSERVATIONS = ("frame", "state", "both")
-_CROSS_TRACK = STATE_FIELDS.index("cross_track")
-SEEDS = 2**32  # the lab's --seed takes 0 to 4294967295
-# The drive's ends that cut an episode short: a lap over the limit, the watch window closed.
-CUT_SHORT = ("lap_limit", "closed")
-
-# The reward of a step, its reasons in RoadsimEnv's docstring.
-PROGRESS_REWARD = 0.1  # per foot along the course
-HIT_PENALTY = 1.0  # per obstacle newly hit
-CROSS_TRACK_PENALTY = 0.01  # per foot from the track, every step
-
-
-def step_reward(progress, new_hits, cross_track):
-    """The reward for PROGRESS feet along the course, NEW_HITS obstacles hit and the distance
-    CROSS_TRACK from the track after the step; scalars or arrays alike."""
-    return progress * PROGRESS_REWARD - new_hits * HIT_PENALTY - CROSS_TRACK_PENALTY * abs(
-        cross_track)
 
 
 def state_space():
@@ -43,11 +29,49 @@ def action_space():
                       np.array([MAX_STEERING, TOP_SPEED], np.float32), dtype=np.float32)
 
 
-def checked_seed(seed):
-    """SEED as a whole number, refused where roadsim-lab --seed would refuse it."""
-    if isinstance(seed, bool) or not isinstance(seed, (int, np.integer)) or not 0 <= seed < SEEDS:
-        raise ValueError(f"the seed must be a whole number from 0 to {SEEDS - 1}, not {seed!r}")
-    return int(seed)
+class Episodes:
+    """The batch of one or more drives behind an environment, with its spaces and the arrays of
+    its last round; what RoadsimEnv and RoadsimVectorEnv share."""
+
+    def __init__(self, courses, obs, frame_size, laps, images, render_mode, autoreset,
+                 threads=0, **options):
+        if obs not in OBSERVATIONS:
+            raise ValueError(f"obs must be one of {', '.join(OBSERVATIONS)}, not {obs!r}")
+        located = [locate(course, images) for course in courses]
+        frames = obs != "state"
+        # Sprites cost only where frames are drawn, as the lab loads them only to record or watch.
+        seen = frames or render_mode is not None
+        self.batch = Batch([path for path, _ in located],
+                           images=[folder if seen else None for _, folder in located],
+                           frame_size=tuple(frame_size) if frames else None,
+                           draw=render_mode is not None, laps=laps, threads=threads,
+                           autoreset=autoreset, **options)
+        for _, folder in located if seen else ():
+            if not glob.glob(os.path.join(glob.escape(folder), "*.bmp")):
+                gymnasium.logger.warn(f"no bitmaps in {folder}: the frames are black, as "
+                                      "roadsim-lab's are there without --images "
+                                      "(images=roadsim.DATA takes the shipped ones)")
+        self.obs = obs
+        self.observation_space = state_space()
+        if frames:
+            width, height = frame_size
+            picture = spaces.Box(0, 255, (height, width, 3), np.uint8)
+            self.observation_space = picture if obs == "frame" else spaces.Dict(
+                {"frame": picture, "state": self.observation_space})
+        self.action_space = action_space()
+        views = self.batch.views()
+        self.states, self.experts, self.rewards = (views["states"], views["experts"],
+                                                   views["rewards"])
+        self.terminated, self.truncated = views["terminated"], views["truncated"]
+        self.lap_counts, self.frames = views["lap_counts"], views.get("frames")
+
+    def observe(self, rows=slice(None)):
+        """The observation of ROWS (a drive's index, or all), a copy the next round leaves be."""
+        if self.obs == "state":
+            return self.states[rows].copy()
+        if self.obs == "frame":
+            return self.frames[rows].copy()
+        return {"frame": self.frames[rows].copy(), "state": self.states[rows].copy()}
 
 
 class RoadsimEnv(gymnasium.Env):
@@ -88,111 +112,68 @@ class RoadsimEnv(gymnasium.Env):
 
     metadata = {"render_modes": ["human", "rgb_array"], "render_fps": 1000 // STEP_MS}
 
-    def __init__(self, course, obs="both", frame_size=(80, 60), laps=3, images=None,
-                 render_mode=None, lap_limit=600.0, max_cross_track=30.0):
-        if obs not in OBSERVATIONS:
-            raise ValueError(f"obs must be one of {', '.join(OBSERVATIONS)}, not {obs!r}")
+    def __init__(self, course, obs="both", frame_size=DEFAULT_FRAME_SIZE, laps=DEFAULT_LAPS,
+                 images=None, render_mode=None, lap_limit=DEFAULT_LAP_LIMIT,
+                 max_cross_track=DEFAULT_MAX_CROSS_TRACK):
         if render_mode is not None and render_mode not in self.metadata["render_modes"]:
             raise ValueError("render_mode must be None, 'human' or 'rgb_array', "
                              f"not {render_mode!r}")
-        if not max_cross_track > 0:
-            raise ValueError("max_cross_track must be a positive number of feet, "
-                             f"not {max_cross_track!r}")
-        path, images = locate(course, images)
-        frames = obs != "state"
-        # Sprites cost only where frames are drawn, as the lab loads them only to record or watch.
-        seen = frames or render_mode is not None
-        self._drive = Drive(path, images=images if seen else None,
-                            frame_size=tuple(frame_size) if frames else None,
-                            draw=render_mode is not None, laps=laps, lap_limit=lap_limit)
-        if seen and not glob.glob(os.path.join(glob.escape(images), "*.bmp")):
-            gymnasium.logger.warn(f"no bitmaps in {images}: the frames are black, as roadsim-lab's "
-                                  "are there without --images (images=roadsim.DATA takes the "
-                                  "shipped ones)")
+        self._episodes = Episodes([course], obs, frame_size, laps, images, render_mode, False,
+                                  lap_limit=lap_limit, max_cross_track=max_cross_track)
         if render_mode == "human":
-            self._drive.watch()
+            self._episodes.batch.watch()
         self.render_mode = render_mode
-        self._obs = obs
-        self._max_cross_track = float(max_cross_track)
-        self.action_space = action_space()
-        self.observation_space = state_space()
-        if frames:
-            width, height = frame_size
-            picture = spaces.Box(0, 255, (height, width, 3), np.uint8)
-            self.observation_space = picture if obs == "frame" else spaces.Dict(
-                {"frame": picture, "state": self.observation_space})
-        # Why step() cannot go on, None while the episode runs.
-        self._stopped = "step() before reset(): reset() starts the drive"
-        self._distance = self._hits = 0
+        self.observation_space = self._episodes.observation_space
+        self.action_space = self._episodes.action_space
+        self._drive = self._episodes.batch.drive(0)
         self._laps = []
 
     @property
     def drive(self):
-        """The roadsim.Drive behind the environment (the course, its obstacles, its figures)."""
-        return self._open()
+        """The drive behind the environment (the course, its obstacles, its figures)."""
+        self._open()
+        return self._drive
 
     def reset(self, *, seed=None, options=None):
         """Start the drive again, obstacles scattered from SEED as roadsim-lab --seed SEED does
         (None: a seed from the environment's random numbers)."""
         if seed is not None:
-            seed = checked_seed(seed)
+            seed = check_seed(seed)
         super().reset(seed=seed)
-        drive = self._open()
-        drive.reset(int(self.np_random.integers(SEEDS)) if seed is None else seed)
-        state = drive.state()
-        self._distance, self._hits = drive.distance, drive.hits
+        self._open().reset([int(self.np_random.integers(SEEDS)) if seed is None else seed])
         self._laps = []
-        self._stopped = None
-        return self._observe(state), {"expert": drive.expert(), "laps": self._laps}
+        return self._episodes.observe(0), {"expert": self._episodes.experts[0].copy(),
+                                           "laps": self._laps}
 
     def step(self, action):
-        if self._stopped:
-            raise RuntimeError(self._stopped)
-        drive = self._drive
-        drive.step(action)
-        state = drive.state()
-        distance, hits = drive.distance, drive.hits
-        cross_track = float(state[_CROSS_TRACK])
-        reward = step_reward(distance - self._distance, hits - self._hits, cross_track)
-        self._distance, self._hits = distance, hits
-        end = drive.end
-        truncated = end in CUT_SHORT
-        terminated = end == "finished" or abs(cross_track) > self._max_cross_track
-        if drive.lap_count != len(self._laps):
-            self._laps = drive.laps()
-        if terminated or truncated:
-            self._stopped = "step() after the episode ended: reset() starts a new one"
-        info = {"expert": drive.expert(), "laps": self._laps}
-        return self._observe(state), reward, terminated, truncated, info
+        episodes = self._episodes
+        self._open().step(action)
+        if episodes.lap_counts[0] != len(self._laps):
+            self._laps = self._drive.laps()
+        info = {"expert": episodes.experts[0].copy(), "laps": self._laps}
+        return (episodes.observe(0), float(episodes.rewards[0]), bool(episodes.terminated[0]),
+                bool(episodes.truncated[0]), info)
 
     def render(self):
         if self.render_mode == "rgb_array":
-            return self._open().screen()
+            return self.drive.screen()
         if self.render_mode is None:
             gymnasium.logger.warn("render() draws nothing without a render_mode: make the "
                                   "environment with render_mode='rgb_array' or 'human'")
         return None
 
     def close(self):
-        # Letting the drive go closes its window, if it has one.
-        self._drive = None
-        self._stopped = "the environment is closed"
+        # Letting the batch go closes its window, if it has one.
+        self._episodes = self._drive = None
 
     def _open(self):
-        if self._drive is None:
+        if self._episodes is None:
             raise RuntimeError("the environment is closed")
-        return self._drive
-
-    def _observe(self, state):
-        if self._obs == "state":
-            return state
-        if self._obs == "frame":
-            return self._drive.frame()
-        return {"frame": self._drive.frame(), "state": state}
+        return self._episodes.batch
 
 
-def make(course, obs="both", frame_size=(80, 60), laps=3, images=None, render_mode=None,
-         **options):
+def make(course, obs="both", frame_size=DEFAULT_FRAME_SIZE, laps=DEFAULT_LAPS, images=None,
+         render_mode=None, **options):
     """A drive of COURSE (a shipped course's name or a course file) as a gymnasium.Env.
 
     See RoadsimEnv for the spaces, the reward and the episode; OPTIONS: lap_limit (seconds, 600),

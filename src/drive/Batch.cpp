@@ -1,0 +1,83 @@
+// Each drive's step, reset and outputs run on the pool's threads, and touch only the drive's own
+// rows of the arrays.
+#include "Batch.h"
+
+#include <algorithm>
+#include <thread>
+
+namespace {
+
+unsigned threadsFor(unsigned asked, size_t drives) {
+    if (asked > 0) return asked;
+    const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
+    return static_cast<unsigned>(std::min<size_t>(cores, std::max<size_t>(drives, 1)));
+}
+
+}  // namespace
+
+Batch::Batch(const std::vector<CourseText>& courses, const EpisodeSpec& episodeSpec,
+             unsigned threads, bool autoresetting)
+    : spec(episodeSpec),
+      autoreset(autoresetting),
+      frameBytes(static_cast<size_t>(spec.frameWidth) * spec.frameHeight * 3),
+      stateRows(courses.size() * stateFieldCount),
+      expertRows(courses.size() * 2),
+      frameRows(courses.size() * frameBytes),
+      rewardRow(courses.size()),
+      terminatedRow(courses.size()),
+      truncatedRow(courses.size()),
+      lapCountRow(courses.size()),
+      pool(threadsFor(threads, courses.size())) {
+    for (const CourseText& course : courses) {
+        EpisodeSpec own = spec;
+        own.imageFolder = course.imageFolder;
+        episodes.push_back(std::make_unique<Episode>(course.text, course.source, own));
+    }
+}
+
+std::string Batch::problem() const {
+    for (const std::unique_ptr<Episode>& episode : episodes)
+        if (!episode->valid()) return episode->error();
+    return "";
+}
+
+bool Batch::anyEnded() const {
+    return std::any_of(episodes.begin(), episodes.end(),
+                       [](const std::unique_ptr<Episode>& e) { return e->ended(); });
+}
+
+void Batch::restart(size_t i, unsigned seed) {
+    episodes[i]->reset(seed);
+    rewardRow[i] = 0;
+    terminatedRow[i] = truncatedRow[i] = 0;
+    observe(i);
+}
+
+void Batch::observe(size_t i) {
+    const Episode& episode = *episodes[i];
+    episode.writeState(&stateRows[i * stateFieldCount]);
+    episode.writeExpert(&expertRows[i * 2]);
+    if (frameBytes > 0) episode.writeFrame(&frameRows[i * frameBytes]);
+    lapCountRow[i] = static_cast<int64_t>(episode.stepped().getLaps().size());
+}
+
+void Batch::reset(const std::vector<unsigned>& seeds) {
+    pool.run(episodes.size(), [&](size_t i) { restart(i, seeds[i]); });
+    isStarted = true;
+}
+
+void Batch::step(const std::vector<ControlCommand>& commands,
+                 const std::vector<unsigned>& resetSeeds) {
+    pool.run(episodes.size(), [&](size_t i) {
+        Episode& episode = *episodes[i];
+        if (autoreset && episode.ended()) {
+            restart(i, resetSeeds[i]);
+            return;
+        }
+        const StepOutcome outcome = episode.step(commands[i]);
+        rewardRow[i] = outcome.reward;
+        terminatedRow[i] = outcome.terminated;
+        truncatedRow[i] = outcome.truncated;
+        observe(i);
+    });
+}

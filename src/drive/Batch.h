@@ -1,0 +1,75 @@
+// Many episodes stepped together on threads of their own: the drives are addressed by index, and a
+// round's states, frames, experts, rewards and ends go into arrays the batch keeps, a row a drive.
+#pragma once
+
+#include "Episode.h"
+#include "StepPool.h"
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+struct CourseText {
+    std::string text;
+    std::string source;       // the course's name in messages
+    std::string imageFolder;  // where its drive's bitmaps are; empty: none
+};
+
+class Batch {
+  public:
+    // One episode of SPEC for each course, with the course's images. THREADS counts the caller; 0: one a core, at most one a
+    // drive. With AUTORESET, a drive whose episode ended is reset at its next step instead of
+    // being stepped (the step's action ignored, its reward 0).
+    Batch(const std::vector<CourseText>& courses, const EpisodeSpec& spec, unsigned threads,
+          bool autoreset);
+    Batch(const Batch&) = delete;
+    Batch& operator=(const Batch&) = delete;
+
+    // What keeps a course from being driven, in the reader's words; "" when all can be.
+    std::string problem() const;
+    size_t size() const { return episodes.size(); }
+    unsigned threads() const { return pool.threads(); }
+    bool autoresets() const { return autoreset; }
+
+    // Starts every drive again, drive i from seeds[i].
+    void reset(const std::vector<unsigned>& seeds);
+    // Steps drive i with commands[i] for every i; a drive due to be reset starts again from
+    // resetSeeds[i] instead.
+    void step(const std::vector<ControlCommand>& commands,
+              const std::vector<unsigned>& resetSeeds);
+
+    bool started() const { return isStarted; }
+    // The episode of drive i ended at its last step; with autoreset it starts again at the next.
+    bool ended(size_t i) const { return episodes[i]->ended(); }
+    bool anyEnded() const;
+    const Episode& episode(size_t i) const { return *episodes[i]; }
+    Episode& episode(size_t i) { return *episodes[i]; }
+
+    // The arrays of the last round, a row a drive.
+    const std::vector<float>& states() const { return stateRows; }  // stateFieldCount a row
+    const std::vector<uint8_t>& frames() const { return frameRows; }  // height x width x 3 a row
+    const std::vector<float>& experts() const { return expertRows; }  // steering, speed
+    const std::vector<double>& rewards() const { return rewardRow; }
+    const std::vector<uint8_t>& terminated() const { return terminatedRow; }
+    const std::vector<uint8_t>& truncated() const { return truncatedRow; }
+    const std::vector<int64_t>& lapCounts() const { return lapCountRow; }  // laps finished
+    int frameWidth() const { return spec.frameWidth; }
+    int frameHeight() const { return spec.frameHeight; }
+
+  private:
+    void observe(size_t i);
+    void restart(size_t i, unsigned seed);
+
+    const EpisodeSpec spec;
+    const bool autoreset;
+    std::vector<std::unique_ptr<Episode>> episodes;
+    size_t frameBytes = 0;
+    std::vector<float> stateRows, expertRows;
+    std::vector<uint8_t> frameRows;
+    std::vector<double> rewardRow;
+    std::vector<uint8_t> terminatedRow, truncatedRow;
+    std::vector<int64_t> lapCountRow;
+    bool isStarted = false;
+    StepPool pool;
+};

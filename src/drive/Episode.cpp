@@ -1,0 +1,72 @@
+// The episode's rules: a step's reward from the progress, the hits and the distance from the track
+// after it, and its end from the drive's end and that distance.
+#include "Episode.h"
+
+#include "Display.h"
+
+#include <cmath>
+#include <utility>
+
+std::string episodeProblem(const EpisodeSpec& spec) {
+    if (!(spec.maxCrossTrackFt > 0))
+        return "max_cross_track must be a positive number of feet, not " +
+               std::to_string(spec.maxCrossTrackFt);
+    return specProblem(spec);
+}
+
+Episode::Episode(std::string courseText, const std::string& source, const EpisodeSpec& episode)
+    : spec(episode), drive(std::move(courseText), source, episode.imageFolder) {
+    if (spec.frameWidth > 0)
+        averager.emplace(displayWidth, displayHeight, spec.frameWidth, spec.frameHeight);
+}
+
+Pixels Episode::pixels() const {
+    if (everyFrame) return Pixels::everyFrame;
+    return averager || spec.drawScreen ? Pixels::atSteps : Pixels::none;
+}
+
+void Episode::reset(unsigned seed) {
+    DriveSpec started = spec;
+    started.seed = seed;
+    drive.start(started, pixels());
+    isStarted = true;
+    hasEnded = false;
+    distance = drive.distance();
+    hits = drive.hits();
+}
+
+StepOutcome Episode::step(const ControlCommand& command) {
+    drive.steer(command);
+    const double nowDistance = drive.distance();
+    const int nowHits = drive.hits();
+    const double crossTrack = observedCrossTrack();
+    StepOutcome outcome;
+    outcome.reward = (nowDistance - distance) * progressReward - (nowHits - hits) * hitPenalty -
+                     crossTrackPenalty * std::fabs(crossTrack);
+    distance = nowDistance;
+    hits = nowHits;
+    const DriveEnd end = drive.end();
+    outcome.terminated = end == DriveEnd::finished || std::fabs(crossTrack) > spec.maxCrossTrackFt;
+    outcome.truncated = end == DriveEnd::lapLimit || end == DriveEnd::watcherClosed;
+    hasEnded = outcome.terminated || outcome.truncated;
+    return outcome;
+}
+
+double Episode::observedCrossTrack() const {
+    return static_cast<float>(drive.current().view.crossTrack);
+}
+
+void Episode::writeState(float* out) const {
+    visitStateFields(drive.current(),
+                     [&](const char*, const auto& value) { *out++ = static_cast<float>(value); });
+}
+
+void Episode::writeFrame(uint8_t* out) const {
+    averager->average(drive.getScreen(), out);
+}
+
+void Episode::writeExpert(float* out) const {
+    const ControlCommand command = drive.expert();
+    out[0] = static_cast<float>(command.steering);
+    out[1] = static_cast<float>(command.speed);
+}

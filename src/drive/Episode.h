@@ -1,0 +1,77 @@
+// A drive as a learner's episode: what a step earns and when the episode ends, decided here once
+// for every way the Python module steps drives.
+#pragma once
+
+#include "AveragedFrame.h"
+#include "Drive.h"
+
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+// The reward of a step: progress along the course, less each obstacle newly hit and the distance
+// from the track (the README gives the reasons).
+inline constexpr double progressReward = 0.1;     // per foot along the course
+inline constexpr double hitPenalty = 1.0;         // per obstacle newly hit
+inline constexpr double crossTrackPenalty = 0.01;  // per foot from the track, every step
+// The course maker keeps a course only when the autopilot stays within this of the track on every
+// lap: a car beyond it has lost the course.
+inline constexpr double defaultMaxCrossTrackFt = 30;
+
+struct EpisodeSpec : DriveSpec {
+    EpisodeSpec() { laps = defaultEpisodeLaps; }
+    double maxCrossTrackFt = defaultMaxCrossTrackFt;
+    bool drawScreen = false;  // the whole screen composed at every step, for someone to look at
+};
+
+// "" when SPEC can be driven, else what is wrong, naming the field as Python does.
+std::string episodeProblem(const EpisodeSpec& spec);
+
+// What one step of an episode gave.
+struct StepOutcome {
+    double reward = 0;
+    bool terminated = false;  // every lap finished, or the car lost the course
+    bool truncated = false;   // a lap over the limit, or the watch window closed
+};
+
+class Episode {
+  public:
+    // The course's text and its name for messages; the spec's course path is not read here.
+    Episode(std::string courseText, const std::string& source, const EpisodeSpec& spec);
+
+    bool valid() const { return drive.valid(); }
+    const std::string& error() const { return drive.error(); }
+
+    void reset(unsigned seed);
+    StepOutcome step(const ControlCommand& command);
+    bool started() const { return isStarted; }
+    bool ended() const { return hasEnded; }
+
+    // The state as the module gives it, stateFieldCount floats in the protocol's order.
+    void writeState(float* out) const;
+    // The frame the driver sees, averaged down to the spec's frame size (height, width, RGB).
+    void writeFrame(uint8_t* out) const;
+    void writeExpert(float* out) const;
+    bool hasFrame() const { return averager.has_value(); }
+    const EpisodeSpec& getSpec() const { return spec; }
+    const Drive& stepped() const { return drive; }
+    Drive& stepped() { return drive; }
+    // Every later frame composed, for a window that shows them.
+    void composeEveryFrame() { everyFrame = true; }
+
+  private:
+    Pixels pixels() const;
+    // The state's cross-track distance as the state array holds it, which the reward and the end
+    // are judged by.
+    double observedCrossTrack() const;
+
+    const EpisodeSpec spec;
+    Drive drive;
+    std::optional<FrameAverager> averager;
+    bool everyFrame = false;
+    bool isStarted = false;
+    bool hasEnded = false;
+    double distance = 0;
+    int hits = 0;
+};

@@ -1,0 +1,93 @@
+// Python's values into the drive library's, with Python's errors in the library's words.
+#include "Convert.h"
+
+#include <cmath>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+std::string pathText(const py::object& path) {
+    return py::str(py::module_::import("os").attr("fspath")(path));
+}
+
+CourseText readCourse(const py::object& path) {
+    const std::string name = pathText(path);
+    std::ifstream file(std::filesystem::u8path(name), std::ios::binary);
+    std::ostringstream text;
+    if (!file || !(text << file.rdbuf())) {
+        PyErr_SetString(PyExc_FileNotFoundError, ("cannot read the course file " + name).c_str());
+        throw py::error_already_set();
+    }
+    return {text.str(), name};
+}
+
+void refuse(std::string problem) {
+    while (!problem.empty() && problem.back() == '\n') problem.pop_back();
+    if (!problem.empty()) throw py::value_error(problem);
+}
+
+EpisodeSpec episodeSpec(const py::object& images, const py::object& frameSize, bool draw, int laps,
+                        double lapLimit, double maxCrossTrack, int frameMs) {
+    EpisodeSpec spec;
+    spec.imageFolder = images.is_none() ? "" : pathText(images);
+    if (!frameSize.is_none()) {
+        const auto [width, height] = frameSize.cast<std::pair<int, int>>();
+        if (!frameSizeFits(width, height))
+            refuse(frameSizeProblem("frame_size", std::to_string(width) + "x" +
+                                                      std::to_string(height)));
+        spec.frameWidth = width;
+        spec.frameHeight = height;
+    }
+    spec.drawScreen = draw;
+    spec.laps = laps;
+    refuse(lapLimitProblem("lap_limit", lapLimit));
+    spec.lapLimitMs = std::llround(lapLimit * 1000);
+    spec.maxCrossTrackFt = maxCrossTrack;
+    spec.frameMs = frameMs;
+    refuse(episodeProblem(spec));
+    return spec;
+}
+
+std::vector<ControlCommand> commands(const py::handle& actions, size_t count) {
+    const auto table =
+        py::array_t<double, py::array::c_style | py::array::forcecast>::ensure(actions);
+    const bool oneRow = count == 1 && table && table.ndim() == 1 && table.size() == 2;
+    if (!oneRow && (!table || table.ndim() != 2 || table.shape(0) != py::ssize_t(count) ||
+                    table.shape(1) != 2)) {
+        if (count == 1)
+            throw py::value_error("an action is two numbers, [steering degrees, speed mph], not " +
+                                  std::string(py::repr(actions)));
+        throw py::value_error("actions must be " + std::to_string(count) +
+                              " rows of steering and speed, shape (" + std::to_string(count) +
+                              ", 2), not " + std::string(py::repr(actions)));
+    }
+    std::vector<ControlCommand> out(count);
+    const double* data = table.data();
+    for (ControlCommand& command : out) {
+        command = {data[0], data[1]};
+        if (!std::isfinite(command.steering) || !std::isfinite(command.speed))
+            throw py::value_error("an action must be finite numbers, not [" +
+                                  std::to_string(command.steering) + ", " +
+                                  std::to_string(command.speed) + "]");
+        data += 2;
+    }
+    return out;
+}
+
+unsigned checkedSeed(const py::handle& seed) {
+    const bool whole = py::isinstance<py::int_>(seed) && !py::isinstance<py::bool_>(seed);
+    const bool numpyWhole = py::hasattr(seed, "dtype") && py::hasattr(seed, "__index__") &&
+                            !py::isinstance<py::bool_>(seed) &&
+                            py::str(seed.attr("dtype").attr("kind")).cast<std::string>() != "b";
+    if (whole || numpyWhole) {
+        const py::int_ value(py::reinterpret_borrow<py::object>(seed));
+        if (value >= py::int_(seedBound.low) && value <= py::int_(seedBound.high))
+            return value.cast<unsigned>();
+    }
+    throw py::value_error(wholeProblem("the seed", seedBound, std::string(py::repr(seed))));
+}
+
+Claim::Claim(std::atomic<bool>& flag, const char* what) : busy(flag) {
+    if (busy.exchange(true))
+        throw std::runtime_error(std::string(what) + " is being stepped by another thread");
+}

@@ -1,0 +1,47 @@
+// What every part of the binding converts: paths, courses, commands and arrays that view memory
+// the C++ side keeps.
+#pragma once
+
+#include "Batch.h"
+
+#include <pybind11/numpy.h>
+#include <pybind11/pybind11.h>
+
+#include <atomic>
+#include <string>
+#include <vector>
+
+namespace py = pybind11;
+
+std::string pathText(const py::object& path);
+// The course file's text, named by its path; FileNotFoundError when it cannot be read.
+CourseText readCourse(const py::object& path);
+// ValueError with the problem, when there is one.
+void refuse(std::string problem);
+// The spec of the keywords that every drive takes, checked.
+EpisodeSpec episodeSpec(const py::object& images, const py::object& frameSize, bool draw, int laps,
+                        double lapLimit, double maxCrossTrack, int frameMs);
+// COUNT commands from an array of COUNT rows of [steering, speed] (or one row, for one drive).
+std::vector<ControlCommand> commands(const py::handle& actions, size_t count);
+unsigned checkedSeed(const py::handle& seed);
+
+// A read-only NumPy view of DATA, kept alive by OWNER.
+template <typename T>
+py::array view(const T* data, std::vector<py::ssize_t> shape, const py::handle& owner) {
+    py::array out(py::dtype::of<T>(), std::move(shape), data, owner);
+    py::detail::array_proxy(out.ptr())->flags &= ~py::detail::npy_api::NPY_ARRAY_WRITEABLE_;
+    return out;
+}
+
+// One caller at a time for a drive or a batch: another Python thread stepping the same one while
+// the GIL is released gets an error, not a race.
+class Claim {
+  public:
+    Claim(std::atomic<bool>& busy, const char* what);
+    ~Claim() { busy.store(false); }
+    Claim(const Claim&) = delete;
+    Claim& operator=(const Claim&) = delete;
+
+  private:
+    std::atomic<bool>& busy;
+};

@@ -1,0 +1,134 @@
+// The batch's checks before a round, in Python's words, and its arrays as views that step with it.
+#include "PythonBatch.h"
+
+namespace {
+
+// Each course with its images: IMAGES is one folder for all, a folder for each, or None.
+std::vector<CourseText> courseTexts(const py::sequence& courses, const py::object& images) {
+    const bool each = py::isinstance<py::list>(images) || py::isinstance<py::tuple>(images);
+    if (each && py::len(images) != py::len(courses))
+        throw py::value_error("images must be one folder, or one for each course");
+    std::vector<CourseText> texts;
+    for (size_t i = 0; i < py::len(courses); ++i) {
+        texts.push_back(readCourse(py::object(courses[i])));
+        const py::object folder = each ? py::object(images[py::int_(i)]) : images;
+        texts.back().imageFolder = folder.is_none() ? "" : pathText(folder);
+    }
+    if (texts.empty()) throw py::value_error("a batch needs at least one course");
+    return texts;
+}
+
+}  // namespace
+
+PythonBatch::PythonBatch(std::vector<CourseText> courses, const EpisodeSpec& spec,
+                         unsigned threads, bool autoreset)
+    : drives(courses, spec, threads, autoreset) {
+    refuse(drives.problem());
+}
+
+std::vector<unsigned> PythonBatch::seedsOf(const py::sequence& seeds) const {
+    if (py::len(seeds) != drives.size())
+        throw py::value_error("one seed for each of the " + std::to_string(drives.size()) +
+                              " drives, not " + std::to_string(py::len(seeds)));
+    std::vector<unsigned> out;
+    for (const py::handle& seed : seeds) out.push_back(checkedSeed(seed));
+    return out;
+}
+
+void PythonBatch::reset(const py::sequence& seeds) {
+    const std::vector<unsigned> checked = seedsOf(seeds);
+    const Claim claim(busy, "this batch");
+    const py::gil_scoped_release released;
+    drives.reset(checked);
+}
+
+void PythonBatch::step(const py::handle& actions, const py::object& seedFor) {
+    const std::vector<ControlCommand> asked = commands(actions, drives.size());
+    if (!drives.started())
+        throw std::runtime_error(std::string("step() before reset(): reset() starts the drive") +
+                                 (drives.size() > 1 ? "s" : ""));
+    std::vector<unsigned> seeds(drives.size());
+    for (size_t i = 0; i < drives.size(); ++i) {
+        if (!drives.ended(i)) continue;
+        if (!drives.autoresets())
+            throw std::runtime_error("step() after the episode ended: reset() starts a new one");
+        seeds[i] = checkedSeed(seedFor(i));
+    }
+    const Claim claim(busy, "this batch");
+    const py::gil_scoped_release released;
+    drives.step(asked, seeds);
+}
+
+void PythonBatch::watch(double speedUp) {
+    if (!(speedUp > 0)) throw py::value_error("speed_up must be above 0");
+    if (drives.size() != 1) throw py::value_error("a window shows a batch of one drive");
+    auto window = std::make_unique<Watcher>(speedUp);
+    std::string error;
+    if (!window->open(error)) throw std::runtime_error(error);
+    watcher = std::move(window);
+    Episode& episode = drives.episode(0);
+    episode.composeEveryFrame();
+    Drive& drive = episode.stepped();
+    drive.onFrame = [this, &drive](const TraceRow&) {
+        return watcher->show(const_cast<SDL_Surface*>(drive.getScreen()), drive.simulatedMs());
+    };
+}
+
+void bindBatch(py::module_& module) {
+    py::class_<PythonBatch>(module, "Batch",
+                            "Episodes of drives stepped together on threads of their own.")
+        .def(py::init([](const py::sequence& courses, const py::object& images,
+                         const py::object& size, bool draw, int laps, double lapLimit,
+                         double maxCrossTrack, int frameMs, unsigned threads, bool autoreset) {
+                 const EpisodeSpec spec =
+                     episodeSpec(py::none(), size, draw, laps, lapLimit, maxCrossTrack, frameMs);
+                 return std::make_unique<PythonBatch>(courseTexts(courses, images), spec,
+                                                      threads, autoreset);
+             }),
+             py::arg("courses"), py::kw_only(), py::arg("images") = py::none(),
+             py::arg("frame_size") = py::none(), py::arg("draw") = false,
+             py::arg("laps") = defaultEpisodeLaps,
+             py::arg("lap_limit") = defaultLapLimitMs / 1000.0,
+             py::arg("max_cross_track") = defaultMaxCrossTrackFt,
+             py::arg("frame_ms") = defaultFrameMs, py::arg("threads") = 0,
+             py::arg("autoreset") = false)
+        .def("reset", &PythonBatch::reset, py::arg("seeds"),
+             "Starts drive i again from seeds[i], for every i.")
+        .def("step", &PythonBatch::step, py::arg("actions"), py::arg("seed_for") = py::none(),
+             "Steps drive i with actions[i]; with autoreset, a drive whose episode ended starts "
+             "again instead, from the seed seed_for(i) gives.")
+        .def("watch", &PythonBatch::watch, py::arg("speed_up") = 1.0,
+             "Shows every later frame of a batch of one in a window.")
+        .def("drive", [](const py::object& self, size_t i) {
+                 const PythonBatch& batch = self.cast<const PythonBatch&>();
+                 if (i >= batch.batch().size()) throw py::index_error("no drive " + std::to_string(i));
+                 return BatchDrive{self, &batch, i};
+             }, py::arg("index"), "Drive INDEX, for reading its course and figures.")
+        .def_property_readonly("size", [](const PythonBatch& b) { return b.batch().size(); })
+        .def_property_readonly("threads", [](const PythonBatch& b) { return b.batch().threads(); })
+        .def_property_readonly("ended", [](const PythonBatch& b) {
+            py::array_t<bool> out(static_cast<py::ssize_t>(b.batch().size()));
+            for (size_t i = 0; i < b.batch().size(); ++i) out.mutable_data()[i] = b.batch().ended(i);
+            return out;
+        }, "Whose episode ended at its last step.")
+        .def("views", [](const py::object& self) {
+            const Batch& b = self.cast<const PythonBatch&>().batch();
+            const auto n = static_cast<py::ssize_t>(b.size());
+            py::dict out;
+            out["states"] = view(b.states().data(), {n, stateFieldCount}, self);
+            out["experts"] = view(b.experts().data(), {n, 2}, self);
+            out["rewards"] = view(b.rewards().data(), {n}, self);
+            out["terminated"] = view(reinterpret_cast<const bool*>(b.terminated().data()), {n}, self);
+            out["truncated"] = view(reinterpret_cast<const bool*>(b.truncated().data()), {n}, self);
+            out["lap_counts"] = view(b.lapCounts().data(), {n}, self);
+            if (b.frameWidth() > 0)
+                out["frames"] = view(b.frames().data(), {n, b.frameHeight(), b.frameWidth(), 3}, self);
+            return out;
+        }, "Read-only arrays of the last round, a row a drive, which change as the batch steps.");
+
+    py::class_<BatchDrive> drive(module, "BatchDrive", "One drive of a Batch, for reading.");
+    drive.def("screen", [](const BatchDrive& d) {
+        return screenArray(d.episode(), d.episode().getSpec().drawScreen || d.batch->watched());
+    }, "The whole 800 x 600 frame, (600, 800, 3) uint8.");
+    addReadouts(drive, [](const BatchDrive& d) -> const Episode& { return d.episode(); });
+}

@@ -1,0 +1,39 @@
+// roadsim._roadsim.Batch: the batch of episodes for the Python environments, its arrays as NumPy
+// views of the batch's own memory.
+#pragma once
+
+#include "Readouts.h"
+#include "Watcher.h"
+
+#include <memory>
+
+class PythonBatch {
+  public:
+    PythonBatch(std::vector<CourseText> courses, const EpisodeSpec& spec, unsigned threads,
+                bool autoreset);
+
+    void reset(const py::sequence& seeds);
+    // SEED_FOR(i) gives the seed of drive i when its episode ended and it starts again.
+    void step(const py::handle& actions, const py::object& seedFor);
+    void watch(double speedUp);
+
+    const Batch& batch() const { return drives; }
+    bool watched() const { return watcher != nullptr; }
+
+  private:
+    std::vector<unsigned> seedsOf(const py::sequence& seeds) const;
+
+    Batch drives;
+    std::unique_ptr<Watcher> watcher;
+    std::atomic<bool> busy{false};
+};
+
+// One drive of a batch, for reading: it lives as long as its batch.
+struct BatchDrive {
+    py::object owner;
+    const PythonBatch* batch;
+    size_t index;
+    const Episode& episode() const { return batch->batch().episode(index); }
+};
+
+void bindBatch(py::module_& module);

@@ -1,0 +1,165 @@
+// The drive stepped by hand: its checks before a step, its window, and several such drives stepped
+// at once on threads that live for the call.
+#include "PythonDrive.h"
+
+#include <algorithm>
+#include <cstring>
+#include <thread>
+
+PythonDrive::PythonDrive(const py::object& course, const EpisodeSpec& spec)
+    : episode([&] {
+          CourseText text = readCourse(course);
+          return Episode(std::move(text.text), text.source, spec);
+      }()) {
+    refuse(episode.error());
+    frameBytes.resize(static_cast<size_t>(spec.frameWidth) * spec.frameHeight * 3);
+}
+
+void PythonDrive::reset(const py::handle& seed) {
+    const unsigned checked = checkedSeed(seed);
+    const Claim claim(busy, "this drive");
+    const py::gil_scoped_release released;
+    episode.reset(checked);
+    takeFrame();
+}
+
+void PythonDrive::checkSteppable() const {
+    if (!episode.started()) throw std::runtime_error("reset() the drive before stepping it");
+    if (episode.stepped().over())
+        throw std::runtime_error(std::string("the drive is over (") +
+                                 endWords(episode.stepped().end()) +
+                                 "): reset() it to drive again");
+}
+
+void PythonDrive::step(const py::handle& action) {
+    const ControlCommand command = commands(action, 1).front();
+    checkSteppable();
+    const Claim claim(busy, "this drive");
+    const py::gil_scoped_release released;
+    advance(command);
+}
+
+void PythonDrive::advance(const ControlCommand& command) {
+    episode.step(command);
+    takeFrame();
+}
+
+void PythonDrive::takeFrame() {
+    if (episode.hasFrame()) episode.writeFrame(frameBytes.data());
+}
+
+py::array_t<uint8_t> PythonDrive::screen() const {
+    return screenArray(episode, episode.getSpec().drawScreen || watcher);
+}
+
+void PythonDrive::watch(double speedUp) {
+    if (!(speedUp > 0)) throw py::value_error("speed_up must be above 0");
+    auto window = std::make_unique<Watcher>(speedUp);
+    std::string error;
+    if (!window->open(error)) throw std::runtime_error(error);
+    watcher = std::move(window);
+    episode.composeEveryFrame();
+    Drive& drive = episode.stepped();
+    drive.onFrame = [this, &drive](const TraceRow&) {
+        return watcher->show(const_cast<SDL_Surface*>(drive.getScreen()), drive.simulatedMs());
+    };
+}
+
+namespace {
+
+// The drives of a sequence, each once: stepping one drive from two threads at once would race.
+std::vector<PythonDrive*> driveList(const py::sequence& drives) {
+    std::vector<PythonDrive*> list;
+    for (const py::handle& drive : drives) {
+        PythonDrive* const each = drive.cast<PythonDrive*>();
+        const auto twice = std::find(list.begin(), list.end(), each);
+        if (twice != list.end())
+            throw py::value_error("drive " + std::to_string(list.size()) + " is drive " +
+                                  std::to_string(twice - list.begin()) +
+                                  " again: each drive may be given once");
+        list.push_back(each);
+    }
+    return list;
+}
+
+void stepMany(const py::sequence& drives, const py::handle& actions) {
+    const std::vector<PythonDrive*> list = driveList(drives);
+    const std::vector<ControlCommand> asked = commands(actions, list.size());
+    for (const PythonDrive* drive : list) drive->checkSteppable();
+    std::vector<std::unique_ptr<Claim>> claims;
+    for (PythonDrive* drive : list)
+        claims.push_back(std::make_unique<Claim>(drive->busyFlag(), "a drive"));
+    const py::gil_scoped_release released;
+    const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
+    StepPool pool(static_cast<unsigned>(std::min<size_t>(cores, list.size())));
+    pool.run(list.size(), [&](size_t i) { list[i]->advance(asked[i]); });
+}
+
+// A row a drive of what WRITE gives, WIDTH values of type T each.
+template <typename T, typename Write>
+py::array_t<T> stacked(const py::sequence& drives, std::vector<py::ssize_t> row, Write write) {
+    const std::vector<PythonDrive*> list = driveList(drives);
+    row.insert(row.begin(), static_cast<py::ssize_t>(list.size()));
+    py::array_t<T> out(row);
+    const size_t width = list.empty() ? 0 : out.size() / list.size();
+    for (size_t i = 0; i < list.size(); ++i) write(*list[i], out.mutable_data() + i * width);
+    return out;
+}
+
+py::array_t<uint8_t> stackFrames(const py::sequence& drives) {
+    if (py::len(drives) == 0) throw py::value_error("no drives to stack");
+    const py::object size = frameSize(drives[0].cast<PythonDrive&>().stepped());
+    for (const py::handle& drive : drives)
+        if (!frameSize(drive.cast<PythonDrive&>().stepped()).equal(size) || size.is_none())
+            throw py::value_error("stacked drives need frames of one size");
+    const auto [width, height] = size.cast<std::pair<int, int>>();
+    return stacked<uint8_t>(drives, {height, width, 3}, [](const PythonDrive& d, uint8_t* out) {
+        std::memcpy(out, d.frameData().data(), d.frameData().size());
+    });
+}
+
+}  // namespace
+
+void bindDrive(py::module_& module) {
+    py::class_<PythonDrive> drive(module, "Drive",
+                                  "One drive of a course, stepped every 50 ms of simulated time.");
+    drive
+        .def(py::init([](const py::object& course, const py::object& images,
+                         const py::object& size, bool draw, int laps, double lapLimit,
+                         int frameMs) {
+                 return std::make_unique<PythonDrive>(
+                     course, episodeSpec(images, size, draw, laps, lapLimit,
+                                         defaultMaxCrossTrackFt, frameMs));
+             }),
+             py::arg("course"), py::kw_only(), py::arg("images") = py::none(),
+             py::arg("frame_size") = py::none(), py::arg("draw") = false,
+             py::arg("laps") = defaultLaps, py::arg("lap_limit") = defaultLapLimitMs / 1000.0,
+             py::arg("frame_ms") = defaultFrameMs)
+        .def("reset", &PythonDrive::reset, py::arg("seed") = 1,
+             "Reads the course again with the seed's obstacles and runs to the first step.")
+        .def("step", &PythonDrive::step, py::arg("action"),
+             "Asks for [steering degrees, speed mph] and runs to the next step.")
+        .def("frame", &PythonDrive::frame, "The frame the driver sees, (H, W, 3) uint8.")
+        .def("screen", &PythonDrive::screen, "The whole 800 x 600 frame, (600, 800, 3) uint8.")
+        .def("watch", &PythonDrive::watch, py::arg("speed_up") = 1.0,
+             "Shows every later frame in a window.");
+    addReadouts(drive, [](const PythonDrive& d) -> const Episode& { return d.stepped(); });
+
+    module.def("step_many", &stepMany, py::arg("drives"), py::arg("actions"),
+               "Steps drive i with actions[i] for every i, on all cores; each drive once.");
+    module.def(
+        "stack_states", [](const py::sequence& drives) {
+            return stacked<float>(drives, {stateFieldCount}, [](const PythonDrive& d, float* out) {
+                d.stepped().writeState(out);
+            });
+        },
+        py::arg("drives"));
+    module.def("stack_frames", &stackFrames, py::arg("drives"));
+    module.def(
+        "stack_experts", [](const py::sequence& drives) {
+            return stacked<float>(drives, {2}, [](const PythonDrive& d, float* out) {
+                d.stepped().writeExpert(out);
+            });
+        },
+        py::arg("drives"));
+}

@@ -1,0 +1,49 @@
+// What Python may read of a drive, the same for a drive stepped by hand and for a drive of a
+// batch: each bound class names how it reaches its episode.
+#pragma once
+
+#include "Convert.h"
+#include "Display.h"
+
+#include <pybind11/stl.h>
+
+py::array_t<float> stateArray(const Episode& episode);
+py::array_t<float> expertArray(const Episode& episode);
+// A copy of the frame the episode took at its step, which BYTES hold.
+py::array_t<uint8_t> frameArray(const Episode& episode, const uint8_t* bytes);
+// The whole screen as RGB; a drive that draws none says how to make one that does.
+py::array_t<uint8_t> screenArray(const Episode& episode, bool drawn);
+py::list lapList(const Drive& drive);
+py::array_t<double> objectArray(const std::vector<CourseObject>& objects);
+py::object frameSize(const Episode& episode);
+
+// READ(self) gives the const Episode& of a bound object; each class adds its frame.
+template <typename Bound, typename Read>
+void addReadouts(py::class_<Bound>& bound, Read read) {
+    const auto drive = [read](const Bound& self) -> const Drive& { return read(self).stepped(); };
+    bound.def("state", [read](const Bound& s) { return stateArray(read(s)); },
+              "The state at this step, in STATE_FIELDS order.")
+        .def("expert", [read](const Bound& s) { return expertArray(read(s)); },
+             "What the built-in autopilot at the lab's defaults would ask now.")
+        .def("laps", [drive](const Bound& s) { return lapList(drive(s)); },
+             "The figures of every finished lap.")
+        .def_property_readonly("over", [drive](const Bound& s) { return drive(s).over(); })
+        .def_property_readonly("end", [drive](const Bound& s) { return endWords(drive(s).end()); })
+        .def_property_readonly("steps",
+                               [drive](const Bound& s) { return drive(s).current().step; })
+        .def_property_readonly("distance", [drive](const Bound& s) { return drive(s).distance(); })
+        .def_property_readonly("hits", [drive](const Bound& s) { return drive(s).hits(); })
+        .def_property_readonly("lap_count",
+                               [drive](const Bound& s) { return drive(s).getLaps().size(); })
+        .def_property_readonly("course_length",
+                               [drive](const Bound& s) { return drive(s).courseLength(); })
+        .def_property_readonly("course_name",
+                               [drive](const Bound& s) { return drive(s).getCourse().getName(); })
+        .def_property_readonly(
+            "waypoints",
+            [drive](const Bound& s) { return objectArray(drive(s).getCourse().getWaypoints()); })
+        .def_property_readonly(
+            "obstacles",
+            [drive](const Bound& s) { return objectArray(drive(s).getCourse().getObstacles()); })
+        .def_property_readonly("frame_size", [read](const Bound& s) { return frameSize(read(s)); });
+}

@@ -33,6 +33,14 @@ py::array view(const T* data, std::vector<py::ssize_t> shape, const py::handle& 
     return out;
 }
 
+// A copy of DATA that is Python's own.
+template <typename T>
+py::array_t<T> fresh(const T* data, const std::vector<py::ssize_t>& shape) {
+    py::array_t<T> out(shape);
+    std::copy(data, data + out.size(), out.mutable_data());
+    return out;
+}
+
 // One caller at a time for a drive or a batch: another Python thread stepping the same one while
 // the GIL is released gets an error, not a race.
 class Claim {

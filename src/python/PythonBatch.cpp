@@ -42,7 +42,7 @@ void PythonBatch::reset(const py::sequence& seeds) {
     drives.reset(checked);
 }
 
-void PythonBatch::step(const py::handle& actions, const py::object& seedFor) {
+py::tuple PythonBatch::step(const py::handle& actions, const py::object& seedFor) {
     const std::vector<ControlCommand> asked = commands(actions, drives.size());
     if (!drives.started())
         throw std::runtime_error(std::string("step() before reset(): reset() starts the drive") +
@@ -54,9 +54,21 @@ void PythonBatch::step(const py::handle& actions, const py::object& seedFor) {
             throw std::runtime_error("step() after the episode ended: reset() starts a new one");
         seeds[i] = checkedSeed(seedFor(i));
     }
-    const Claim claim(busy, "this batch");
-    const py::gil_scoped_release released;
-    drives.step(asked, seeds);
+    const std::vector<int64_t> lapsBefore = drives.lapCounts();
+    {
+        const Claim claim(busy, "this batch");
+        const py::gil_scoped_release released;
+        drives.step(asked, seeds);
+    }
+    py::list changed;
+    for (size_t i = 0; i < drives.size(); ++i)
+        if (drives.lapCounts()[i] != lapsBefore[i]) changed.append(i);
+    const auto n = static_cast<py::ssize_t>(drives.size());
+    return py::make_tuple(fresh(drives.states().data(), {n, stateFieldCount}),
+                          fresh(drives.rewards().data(), {n}),
+                          fresh(reinterpret_cast<const bool*>(drives.terminated().data()), {n}),
+                          fresh(reinterpret_cast<const bool*>(drives.truncated().data()), {n}),
+                          fresh(drives.experts().data(), {n, 2}), changed);
 }
 
 void PythonBatch::watch(double speedUp) {
@@ -96,7 +108,9 @@ void bindBatch(py::module_& module) {
              "Starts drive i again from seeds[i], for every i.")
         .def("step", &PythonBatch::step, py::arg("actions"), py::arg("seed_for") = py::none(),
              "Steps drive i with actions[i]; with autoreset, a drive whose episode ended starts "
-             "again instead, from the seed seed_for(i) gives.")
+             "again instead, from the seed seed_for(i) gives. Returns copies of the round's "
+             "states, rewards, terminated, truncated and experts, and the drives whose count of "
+             "finished laps changed.")
         .def("watch", &PythonBatch::watch, py::arg("speed_up") = 1.0,
              "Shows every later frame of a batch of one in a window.")
         .def("drive", [](const py::object& self, size_t i) {
@@ -106,11 +120,6 @@ void bindBatch(py::module_& module) {
              }, py::arg("index"), "Drive INDEX, for reading its course and figures.")
         .def_property_readonly("size", [](const PythonBatch& b) { return b.batch().size(); })
         .def_property_readonly("threads", [](const PythonBatch& b) { return b.batch().threads(); })
-        .def_property_readonly("ended", [](const PythonBatch& b) {
-            py::array_t<bool> out(static_cast<py::ssize_t>(b.batch().size()));
-            for (size_t i = 0; i < b.batch().size(); ++i) out.mutable_data()[i] = b.batch().ended(i);
-            return out;
-        }, "Whose episode ended at its last step.")
         .def("views", [](const py::object& self) {
             const Batch& b = self.cast<const PythonBatch&>().batch();
             const auto n = static_cast<py::ssize_t>(b.size());
@@ -120,7 +129,6 @@ void bindBatch(py::module_& module) {
             out["rewards"] = view(b.rewards().data(), {n}, self);
             out["terminated"] = view(reinterpret_cast<const bool*>(b.terminated().data()), {n}, self);
             out["truncated"] = view(reinterpret_cast<const bool*>(b.truncated().data()), {n}, self);
-            out["lap_counts"] = view(b.lapCounts().data(), {n}, self);
             if (b.frameWidth() > 0)
                 out["frames"] = view(b.frames().data(), {n, b.frameHeight(), b.frameWidth(), 3}, self);
             return out;

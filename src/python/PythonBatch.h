@@ -14,7 +14,9 @@ class PythonBatch {
 
     void reset(const py::sequence& seeds);
     // SEED_FOR(i) gives the seed of drive i when its episode ended and it starts again.
-    void step(const py::handle& actions, const py::object& seedFor);
+    // Answers copies of the round's states, rewards, terminated, truncated and experts, and the
+    // drives whose count of finished laps changed.
+    py::tuple step(const py::handle& actions, const py::object& seedFor);
     void watch(double speedUp);
 
     const Batch& batch() const { return drives; }

@@ -60,18 +60,17 @@ class Episodes:
                 {"frame": picture, "state": self.observation_space})
         self.action_space = action_space()
         views = self.batch.views()
-        self.states, self.experts, self.rewards = (views["states"], views["experts"],
-                                                   views["rewards"])
-        self.terminated, self.truncated = views["terminated"], views["truncated"]
-        self.lap_counts, self.frames = views["lap_counts"], views.get("frames")
+        self.states, self.experts, self.frames = (views["states"], views["experts"],
+                                                  views.get("frames"))
 
-    def observe(self, rows=slice(None)):
-        """The observation of ROWS (a drive's index, or all), a copy the next round leaves be."""
+    def observe(self, states):
+        """The observation of every drive with STATES, a copy of theirs: the frames copied so that
+        the next round leaves them be."""
         if self.obs == "state":
-            return self.states[rows].copy()
+            return states
         if self.obs == "frame":
-            return self.frames[rows].copy()
-        return {"frame": self.frames[rows].copy(), "state": self.states[rows].copy()}
+            return self.frames.copy()
+        return {"frame": self.frames.copy(), "state": states}
 
 
 class RoadsimEnv(gymnasium.Env):
@@ -142,17 +141,17 @@ class RoadsimEnv(gymnasium.Env):
         super().reset(seed=seed)
         self._open().reset([int(self.np_random.integers(SEEDS)) if seed is None else seed])
         self._laps = []
-        return self._episodes.observe(0), {"expert": self._episodes.experts[0].copy(),
-                                           "laps": self._laps}
+        episodes = self._episodes
+        return self._first(episodes.observe(episodes.states.copy())), {
+            "expert": episodes.experts[0].copy(), "laps": self._laps}
 
     def step(self, action):
-        episodes = self._episodes
-        self._open().step(action)
-        if episodes.lap_counts[0] != len(self._laps):
+        states, rewards, terminated, truncated, experts, changed = self._open().step(action)
+        if changed:
             self._laps = self._drive.laps()
-        info = {"expert": episodes.experts[0].copy(), "laps": self._laps}
-        return (episodes.observe(0), float(episodes.rewards[0]), bool(episodes.terminated[0]),
-                bool(episodes.truncated[0]), info)
+        observation = self._first(self._episodes.observe(states))
+        return (observation, float(rewards[0]), bool(terminated[0]), bool(truncated[0]),
+                {"expert": experts[0], "laps": self._laps})
 
     def render(self):
         if self.render_mode == "rgb_array":
@@ -165,6 +164,13 @@ class RoadsimEnv(gymnasium.Env):
     def close(self):
         # Letting the batch go closes its window, if it has one.
         self._episodes = self._drive = None
+
+    @staticmethod
+    def _first(observation):
+        """The one drive's observation of a batch's."""
+        if isinstance(observation, dict):
+            return {key: value[0] for key, value in observation.items()}
+        return observation[0]
 
     def _open(self):
         if self._episodes is None:

@@ -42,6 +42,7 @@ class RoadsimVectorEnv(VectorEnv):
                              "roadsim.make(course, render_mode='human')")
         if render_mode not in (None, "rgb_array"):
             raise ValueError(f"render_mode must be None or 'rgb_array', not {render_mode!r}")
+        self._episodes = None  # until the batch is made: closing a half-made one is harmless
         self._episodes = Episodes([names[i % len(names)] for i in range(num_envs)], obs,
                                   frame_size, laps, images, render_mode, True, threads, **options)
         self.num_envs = num_envs
@@ -54,7 +55,9 @@ class RoadsimVectorEnv(VectorEnv):
         # Each drive's own random numbers, as each environment of SyncVectorEnv has them.
         self._random = [None] * num_envs
         self._laps = np.empty(num_envs, object)
-        self._lap_counts = np.zeros(num_envs, np.int64)
+        # Every drive has every key of info at every step: one mask serves all, read-only.
+        self._everyone = np.ones(num_envs, bool)
+        self._everyone.flags.writeable = False
 
     def reset(self, *, seed=None, options=None):
         """Reset every drive: SEED None (each from its own random numbers), a whole number S
@@ -74,18 +77,30 @@ class RoadsimVectorEnv(VectorEnv):
                 self._random[i] = seeding.np_random(single)[0]
         batch.reset([self._seed_for(i) if single is None else single
                      for i, single in enumerate(seeds)])
+        self._laps = np.empty(self.num_envs, object)
         self._laps[:] = [[] for _ in range(self.num_envs)]
-        self._lap_counts[:] = 0
-        return self._episodes.observe(), self._info()
+        self._laps.flags.writeable = False
+        episodes = self._episodes
+        return episodes.observe(episodes.states.copy()), {
+            "expert": episodes.experts.copy(), "_expert": self._everyone, "laps": self._laps,
+            "_laps": self._everyone}
 
     def step(self, actions):
-        self._open().step(actions, self._seed_for)
         episodes = self._episodes
-        for i in np.flatnonzero(episodes.lap_counts != self._lap_counts):
-            self._laps[i] = self._drives[i].laps()
-        self._lap_counts[:] = episodes.lap_counts
-        return (episodes.observe(), episodes.rewards.copy(), episodes.terminated.copy(),
-                episodes.truncated.copy(), self._info())
+        if episodes is None:
+            raise RuntimeError("the environment is closed")
+        states, rewards, terminated, truncated, experts, changed = episodes.batch.step(
+            actions, self._seed_for)
+        if changed:
+            # A new array: the infos handed out before keep their laps.
+            self._laps = self._laps.copy()
+            for i in changed:
+                self._laps[i] = self._drives[i].laps()
+            self._laps.flags.writeable = False
+        observation = states if episodes.obs == "state" else episodes.observe(states)
+        return (observation, rewards, terminated, truncated,
+                {"expert": experts, "_expert": self._everyone, "laps": self._laps,
+                 "_laps": self._everyone})
 
     def render(self):
         """Each drive's full 800x600 frame (render_mode "rgb_array"), as SyncVectorEnv has them."""
@@ -97,7 +112,7 @@ class RoadsimVectorEnv(VectorEnv):
         self._episodes, self._drives = None, []
 
     def _open(self):
-        if getattr(self, "_episodes", None) is None:
+        if self._episodes is None:
             raise RuntimeError("the environment is closed")
         return self._episodes.batch
 
@@ -106,11 +121,6 @@ class RoadsimVectorEnv(VectorEnv):
         if self._random[i] is None:
             self._random[i] = seeding.np_random()[0]
         return int(self._random[i].integers(SEEDS))
-
-    def _info(self):
-        """The infos as SyncVectorEnv gathers them."""
-        return {"expert": self._episodes.experts.copy(), "_expert": np.ones(self.num_envs, bool),
-                "laps": self._laps.copy(), "_laps": np.ones(self.num_envs, bool)}
 
 
 def make_vec(course, num_envs=None, **options):

@@ -13,7 +13,8 @@ class Watcher {
     Watcher(const Watcher&) = delete;
     Watcher& operator=(const Watcher&) = delete;
 
-    // Opens a window of the display's size.
+    // Opens a window of the display's size, or takes the one open already: closing one watcher
+    // leaves the window to the others. Refuses where there is no display to show it on.
     bool open(std::string& error);
     // Shows the frame once its moment of simulated time has come; false once the viewer pressed
     // Escape or closed the window.

@@ -122,6 +122,8 @@ BAD = [pytest.param(*case, id=case[0]) for case in [  # the exception and what i
         np.zeros((2, 2))), RuntimeError, "reset"),
     ("vector of three actions", lambda made, tmp: _reset(roadsim.make_vec(made, 2)).step(
         np.zeros((3, 2))), ValueError, "shape"),
+    ("a drive given twice", lambda made, tmp: roadsim._roadsim.step_many(
+        [_reset(roadsim.Drive(made))] * 2, np.zeros((2, 2))), ValueError, "once"),
     ("vector NaN action", lambda made, tmp: _reset(roadsim.make_vec(made, 2)).step(
         [[0, 10], [np.nan, 10]]), ValueError, "(?i)nan"),
 ]]
@@ -131,6 +133,22 @@ BAD = [pytest.param(*case, id=case[0]) for case in [  # the exception and what i
 def test_bad_input_is_refused_with_a_reason(case, do, error, message, made_course, tmp_path):
     with pytest.raises(error, match=message):
         do(made_course, tmp_path)
+
+
+def test_watch_windows_close_one_by_one_and_need_a_display(made_course, monkeypatch, capfd):
+    first, second = (roadsim.make(made_course, obs="state", render_mode="human") for _ in "12")
+    for env in (first, second):
+        env.reset(seed=1)
+    first.close()
+    for _ in range(10):
+        _, _, terminated, truncated, _ = second.step([0, 20])
+        assert not (terminated or truncated)
+    second.close()
+    for name in ("DISPLAY", "WAYLAND_DISPLAY", "SDL_VIDEODRIVER"):
+        monkeypatch.delenv(name, raising=False)
+    with pytest.raises(RuntimeError, match="no display"):
+        roadsim.make(made_course, render_mode="human")
+    assert capfd.readouterr().out == ""
 
 
 def test_without_gymnasium_make_says_how_to_get_it():

@@ -1,0 +1,94 @@
+// The batch: its drives step as each would alone, whatever its threads, and start again where
+// their episodes end; its pool runs every item of a round once.
+#include "Batch.h"
+
+#include "TestFiles.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <thread>
+
+namespace {
+
+const std::vector<CourseText> courses = {
+    {readFile(ROADSIM_DATA_DIR "/courses.txt"), "courses.txt", ""},
+    {readFile(ROADSIM_DATA_DIR "/gallery/trefoil.txt"), "trefoil", ""},
+    {readFile(ROADSIM_DATA_DIR "/gallery/hairpin_hollow.txt"), "hairpin_hollow", ""}};
+
+// Drive i follows the expert, or, every third drive, turns hard right until it loses the course.
+ControlCommand choice(size_t i, const float* expert) {
+    if (i % 3 == 2) return {45, 20};
+    return {expert[0], expert[1]};
+}
+
+TEST(Batch, DrivesStepAsEachAloneAndStartAgainWhereTheirEpisodesEnd) {
+    EpisodeSpec spec;
+    spec.laps = 1;
+    spec.lapLimitMs = 15000;  // the followers' episodes are cut short, the strays end sooner
+    spec.maxCrossTrackFt = 12;
+    const struct {
+        size_t drives;
+        unsigned threads;
+    } cases[] = {{1, 1}, {1, 3}, {5, 2}, {6, 0}};
+    for (const auto& c : cases) {
+        std::vector<CourseText> chosen;
+        std::vector<std::unique_ptr<Episode>> alone;
+        std::vector<unsigned> seeds;
+        for (size_t i = 0; i < c.drives; ++i) {
+            chosen.push_back(courses[i % courses.size()]);
+            alone.push_back(std::make_unique<Episode>(chosen[i].text, chosen[i].source, spec));
+            seeds.push_back(static_cast<unsigned>(10 + i));
+            alone[i]->reset(seeds[i]);
+        }
+        Batch batch(chosen, spec, c.threads, true);
+        ASSERT_EQ(batch.problem(), "");
+        batch.reset(seeds);
+        int terminated = 0, truncated = 0;
+        for (int round = 0; round < 400; ++round) {
+            std::vector<ControlCommand> commands;
+            for (size_t i = 0; i < c.drives; ++i)
+                commands.push_back(choice(i, &batch.experts()[i * 2]));
+            for (unsigned& seed : seeds) seed += 100;
+            batch.step(commands, seeds);
+            for (size_t i = 0; i < c.drives; ++i) {
+                StepOutcome outcome;
+                if (alone[i]->ended()) {
+                    alone[i]->reset(seeds[i]);
+                } else {
+                    outcome = alone[i]->step(commands[i]);
+                }
+                float state[stateFieldCount];
+                alone[i]->writeState(state);
+                const float* row = &batch.states()[i * stateFieldCount];
+                ASSERT_TRUE(std::equal(state, state + stateFieldCount, row)) << i << " " << round;
+                ASSERT_EQ(batch.rewards()[i], outcome.reward) << i << " " << round;
+                ASSERT_EQ(batch.terminated()[i], outcome.terminated) << i << " " << round;
+                ASSERT_EQ(batch.truncated()[i], outcome.truncated) << i << " " << round;
+                terminated += outcome.terminated;
+                truncated += outcome.truncated;
+            }
+        }
+        if (c.drives > 2) {
+            EXPECT_GT(terminated, 0) << c.drives;
+            EXPECT_GT(truncated, 0) << c.drives;
+        }
+        // Destroyed idle, its threads asleep.
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+}
+
+TEST(StepPool, RunsEveryItemOfEveryRoundOnceWhateverTheThreads) {
+    for (const unsigned threads : {1u, 2u, 8u}) {
+        StepPool pool(threads);
+        EXPECT_EQ(pool.threads(), threads);
+        for (const size_t count : {0, 1, 3, 100}) {
+            std::vector<std::atomic<int>> calls(count);
+            for (int round = 0; round < 50; ++round)
+                pool.run(count, [&](size_t i) { ++calls[i]; });
+            for (size_t i = 0; i < count; ++i) EXPECT_EQ(calls[i], 50) << threads << " " << i;
+        }
+    }
+}
+
+}  // namespace

@@ -58,6 +58,64 @@ std::string openOutput(std::optional<Output>& output, const Arguments&... argume
     return error;
 }
 
+// Every lap's figures, their summary and the drive's pace.
+void printFigures(const DriveResult& result, int laps, double realSeconds) {
+    double simulated = 0, worst = 0, speed = 0;
+    int hits = 0, collisionFrames = 0;
+    for (size_t i = 0; i < result.laps.size(); ++i) {
+        const LapFigures& lap = result.laps[i];
+        printLap(static_cast<int>(i + 1), lap);
+        simulated += lap.seconds;
+        hits += lap.obstaclesHit;
+        collisionFrames += lap.collisionFrames;
+        worst = std::max(worst, lap.worstCrossTrack);
+        speed += lap.meanSpeed;
+    }
+    const size_t done = result.laps.size();
+    std::printf(
+        "summary: %zu of %d laps, mean lap %.2f s, %d obstacles hit, %d frames in "
+        "collision, worst cross-track %.2f ft, mean speed %.2f mph\n",
+        done, laps, done ? simulated / done : 0.0, hits, collisionFrames, worst,
+        done ? speed / done : 0.0);
+    const double drivenSeconds = result.simulatedMs / 1000.0;
+    std::printf("simulated %.1f s in %.3f s of real time (%.0f times real time)\n", drivenSeconds,
+                realSeconds, realSeconds > 0 ? drivenSeconds / realSeconds : 0.0);
+    std::fflush(stdout);
+}
+
+// How the drive ended, which its report says too.
+LabOutcome driveOutcome(const DriveResult& result, std::optional<Recorder>& recorder,
+                        const std::optional<Controller>& controller) {
+    if (recorder && !recorder->close())
+        return {LabStatus::unusable, "recording stopped at step " +
+                                         std::to_string(recorder->loggedSteps() + 1) + ": " +
+                                         recorder->error()};
+    if (result.end == DriveEnd::controllerFailed)
+        return {controller->fault(), controller->faultMessage()};
+    if (result.end == DriveEnd::lapLimit)
+        return {LabStatus::strayed, "lap " + std::to_string(result.laps.size() + 1) +
+                                        " did not finish within the time limit: the car "
+                                        "strays or circles"};
+    return {};
+}
+
+// The drive's files asked for; an unwritten one is the outcome.
+LabOutcome writeFiles(const LabDrive& lab, const LabOptions& options, const DriveResult& result,
+                      const LabOutcome& outcome) {
+    if (!options.csvPath.empty() && !writeTrace(options.csvPath, result.trace))
+        return {LabStatus::unusable, "cannot write " + options.csvPath};
+    if (!options.mapPath.empty() && !writeCourseMap(options.mapPath, lab.getCourse(), result.trace))
+        return {LabStatus::unusable, "cannot write " + options.mapPath};
+    if (!options.jsonPath.empty()) {
+        DriveReport report = driveReport(lab.getCourse(), result.end, result.laps, result.trace);
+        report.status = outcome.status;
+        report.message = outcome.message;
+        if (!writeDriveReport(options.jsonPath, report))
+            return {LabStatus::unusable, "cannot write " + options.jsonPath};
+    }
+    return outcome;
+}
+
 LabOutcome evaluate(LabDrive& lab, const LabOptions& options) {
     DriveSettings settings;
     static_cast<DriveSpec&>(settings) = options;
@@ -83,55 +141,9 @@ LabOutcome evaluate(LabDrive& lab, const LabOptions& options) {
     }
     const auto started = std::chrono::steady_clock::now();
     const DriveResult result = lab.drive(settings);
-    const double realSeconds =
-        std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
-
-    double simulated = 0, worst = 0, speed = 0;
-    int hits = 0, collisionFrames = 0;
-    for (size_t i = 0; i < result.laps.size(); ++i) {
-        const LapFigures& lap = result.laps[i];
-        printLap(static_cast<int>(i + 1), lap);
-        simulated += lap.seconds;
-        hits += lap.obstaclesHit;
-        collisionFrames += lap.collisionFrames;
-        worst = std::max(worst, lap.worstCrossTrack);
-        speed += lap.meanSpeed;
-    }
-    const size_t done = result.laps.size();
-    std::printf(
-        "summary: %zu of %d laps, mean lap %.2f s, %d obstacles hit, %d frames in "
-        "collision, worst cross-track %.2f ft, mean speed %.2f mph\n",
-        done, options.laps, done ? simulated / done : 0.0, hits, collisionFrames, worst,
-        done ? speed / done : 0.0);
-    const double drivenSeconds = result.simulatedMs / 1000.0;
-    std::printf("simulated %.1f s in %.3f s of real time (%.0f times real time)\n", drivenSeconds,
-                realSeconds, realSeconds > 0 ? drivenSeconds / realSeconds : 0.0);
-    std::fflush(stdout);
-
-    // How it ended, which its report says too.
-    LabOutcome outcome;
-    if (recorder && !recorder->close())
-        outcome = {LabStatus::unusable, "recording stopped at step " +
-                                            std::to_string(recorder->loggedSteps() + 1) + ": " +
-                                            recorder->error()};
-    else if (result.end == DriveEnd::controllerFailed)
-        outcome = {controller->fault(), controller->faultMessage()};
-    else if (result.end == DriveEnd::lapLimit)
-        outcome = {LabStatus::strayed, "lap " + std::to_string(done + 1) +
-                                           " did not finish within the time limit: the car "
-                                           "strays or circles"};
-    if (!options.csvPath.empty() && !writeTrace(options.csvPath, result.trace))
-        return {LabStatus::unusable, "cannot write " + options.csvPath};
-    if (!options.mapPath.empty() && !writeCourseMap(options.mapPath, lab.getCourse(), result.trace))
-        return {LabStatus::unusable, "cannot write " + options.mapPath};
-    if (!options.jsonPath.empty()) {
-        DriveReport report = driveReport(lab.getCourse(), result.end, result.laps, result.trace);
-        report.status = outcome.status;
-        report.message = outcome.message;
-        if (!writeDriveReport(options.jsonPath, report))
-            return {LabStatus::unusable, "cannot write " + options.jsonPath};
-    }
-    return outcome;
+    printFigures(result, options.laps,
+                 std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count());
+    return writeFiles(lab, options, result, driveOutcome(result, recorder, controller));
 }
 
 void printScore(const char* label, const Tuning& tuning, const Score& score) {

@@ -138,33 +138,25 @@ LabOutcome writeReport(const std::string& folder, const BoardResult& result,
     return {};
 }
 
-}  // namespace
-
-LabOutcome runBoard(const LabOptions& options, const std::string& self) {
-    std::string error;
-    const std::vector<fs::path> courses = courseFiles(options.boardCourses, error);
-    if (!error.empty()) return {LabStatus::unusable, error};
+// Refuses a report folder that is not empty, and makes it; nothing to do when none is asked for.
+LabOutcome makeReportFolder(const std::string& folder) {
+    if (folder.empty()) return {};
     std::error_code code;
-    if (!options.reportFolder.empty()) {
-        const fs::path report = fs::u8path(options.reportFolder);
-        if (fs::exists(report, code) && !fs::is_empty(report, code))
-            return {LabStatus::unusable, "refusing to write the report into " +
-                                             options.reportFolder + ": it is not empty"};
-        fs::create_directories(report, code);
-        if (code)
-            return {LabStatus::unusable,
-                    "cannot make " + options.reportFolder + ": " + code.message()};
-    }
-    std::vector<BoardDriver> drivers = {{"autopilot", ""}};
-    drivers.insert(drivers.end(), options.drivers.begin(), options.drivers.end());
+    const fs::path report = fs::u8path(folder);
+    if (fs::exists(report, code) && !fs::is_empty(report, code))
+        return {LabStatus::unusable,
+                "refusing to write the report into " + folder + ": it is not empty"};
+    fs::create_directories(report, code);
+    if (code) return {LabStatus::unusable, "cannot make " + folder + ": " + code.message()};
+    return {};
+}
 
-    const fs::path work =
-        fs::temp_directory_path(code) / ("roadsim-board-" + std::to_string(processId()));
-    fs::create_directories(work, code);
-    if (code) return {LabStatus::unusable, "cannot make " + work.string()};
-    BoardResult result;
-    result.seeds = options.seeds;
-    result.laps = options.laps;
+// Every driver on every course and seed: the drives and their drivers' names go into the result,
+// and each drive's run of this program (self), its files in work, is returned in the same order.
+std::vector<std::vector<std::string>> planDrives(const LabOptions& options, const std::string& self,
+                                                 const std::vector<BoardDriver>& drivers,
+                                                 const std::vector<fs::path>& courses,
+                                                 const fs::path& work, BoardResult& result) {
     std::vector<std::vector<std::string>> arguments;
     for (size_t d = 0; d < drivers.size(); ++d) {
         result.drivers.push_back(drivers[d].name);
@@ -188,6 +180,45 @@ LabOutcome runBoard(const LabOptions& options, const std::string& self) {
                 result.drives.push_back(entry);
             }
     }
+    return arguments;
+}
+
+// A course goes by the name in its file; a file that gave no figures, by its own name.
+std::vector<std::string> courseNames(const std::vector<fs::path>& courses,
+                                     const std::vector<BoardDrive>& drives) {
+    std::vector<std::string> names;
+    for (size_t c = 0; c < courses.size(); ++c) {
+        names.push_back(courses[c].stem().string());
+        for (const BoardDrive& drive : drives)
+            if (drive.course == c && drive.reported) {
+                names.back() = drive.report.course;
+                break;
+            }
+    }
+    return names;
+}
+
+}  // namespace
+
+LabOutcome runBoard(const LabOptions& options, const std::string& self) {
+    std::string error;
+    const std::vector<fs::path> courses = courseFiles(options.boardCourses, error);
+    if (!error.empty()) return {LabStatus::unusable, error};
+    const LabOutcome folder = makeReportFolder(options.reportFolder);
+    if (folder.status != LabStatus::done) return folder;
+    std::vector<BoardDriver> drivers = {{"autopilot", ""}};
+    drivers.insert(drivers.end(), options.drivers.begin(), options.drivers.end());
+
+    std::error_code code;
+    const fs::path work =
+        fs::temp_directory_path(code) / ("roadsim-board-" + std::to_string(processId()));
+    fs::create_directories(work, code);
+    if (code) return {LabStatus::unusable, "cannot make " + work.string()};
+    BoardResult result;
+    result.seeds = options.seeds;
+    result.laps = options.laps;
+    const std::vector<std::vector<std::string>> arguments =
+        planDrives(options, self, drivers, courses, work, result);
     const int jobs = options.jobs > 0
                          ? options.jobs
                          : static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
@@ -198,15 +229,7 @@ LabOutcome runBoard(const LabOptions& options, const std::string& self) {
     result.seconds = std::chrono::duration<double>(Clock::now() - started).count();
     fs::remove_all(work, code);
 
-    // A course goes by the name in its file; a file that gave no figures, by its own name.
-    for (size_t c = 0; c < courses.size(); ++c) {
-        result.courses.push_back(courses[c].stem().string());
-        for (const BoardDrive& drive : result.drives)
-            if (drive.course == c && drive.reported) {
-                result.courses.back() = drive.report.course;
-                break;
-            }
-    }
+    result.courses = courseNames(courses, result.drives);
     const std::vector<Standing> standings = rankDrivers(drivers.size(), result.drives);
     printStandings(result, standings);
     return options.reportFolder.empty() ? LabOutcome()

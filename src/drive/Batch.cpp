@@ -19,6 +19,7 @@ Batch::Batch(const std::vector<CourseText>& courses, const EpisodeSpec& episodeS
              unsigned threads, bool autoresetting)
     : spec(episodeSpec),
       autoreset(autoresetting),
+      rows(courses.size()),
       frameBytes(static_cast<size_t>(spec.frameWidth) * spec.frameHeight * 3),
       stateRows(courses.size() * stateFieldCount),
       expertRows(courses.size() * 2),
@@ -48,21 +49,35 @@ bool Batch::anyEnded() const {
 
 void Batch::restart(size_t i, unsigned seed) {
     episodes[i]->reset(seed);
-    rewardRow[i] = 0;
-    terminatedRow[i] = truncatedRow[i] = 0;
+    rows[i].outcome = {};
     observe(i);
 }
 
 void Batch::observe(size_t i) {
     const Episode& episode = *episodes[i];
-    episode.writeState(&stateRows[i * stateFieldCount]);
-    episode.writeExpert(&expertRows[i * 2]);
+    Row& row = rows[i];
+    episode.writeState(row.state);
+    episode.writeExpert(row.expert);
+    // A frame fills lines of its own.
     if (frameBytes > 0) episode.writeFrame(&frameRows[i * frameBytes]);
-    lapCountRow[i] = static_cast<int64_t>(episode.stepped().getLaps().size());
+    row.laps = static_cast<int64_t>(episode.stepped().getLaps().size());
+}
+
+void Batch::gather() {
+    for (size_t i = 0; i < rows.size(); ++i) {
+        const Row& row = rows[i];
+        std::copy(row.state, row.state + stateFieldCount, &stateRows[i * stateFieldCount]);
+        std::copy(row.expert, row.expert + 2, &expertRows[i * 2]);
+        rewardRow[i] = row.outcome.reward;
+        terminatedRow[i] = row.outcome.terminated;
+        truncatedRow[i] = row.outcome.truncated;
+        lapCountRow[i] = row.laps;
+    }
 }
 
 void Batch::reset(const std::vector<unsigned>& seeds) {
     pool.run(episodes.size(), [&](size_t i) { restart(i, seeds[i]); });
+    gather();
     isStarted = true;
 }
 
@@ -74,10 +89,8 @@ void Batch::step(const std::vector<ControlCommand>& commands,
             restart(i, resetSeeds[i]);
             return;
         }
-        const StepOutcome outcome = episode.step(commands[i]);
-        rewardRow[i] = outcome.reward;
-        terminatedRow[i] = outcome.terminated;
-        truncatedRow[i] = outcome.truncated;
+        rows[i].outcome = episode.step(commands[i]);
         observe(i);
     });
+    gather();
 }

@@ -58,12 +58,23 @@ class Batch {
     int frameHeight() const { return spec.frameHeight; }
 
   private:
+    // What a drive's step gave, on cache lines of its own: the drives' threads write theirs
+    // without taking lines from each other, and the caller gathers them into the arrays.
+    struct alignas(64) Row {
+        float state[stateFieldCount];
+        float expert[2];
+        StepOutcome outcome;
+        int64_t laps = 0;
+    };
+
     void observe(size_t i);
     void restart(size_t i, unsigned seed);
+    void gather();
 
     const EpisodeSpec spec;
     const bool autoreset;
     std::vector<std::unique_ptr<Episode>> episodes;
+    std::vector<Row> rows;
     size_t frameBytes = 0;
     std::vector<float> stateRows, expertRows;
     std::vector<uint8_t> frameRows;

@@ -1,6 +1,7 @@
 // Waking a sleeping thread takes about as long as a drive's step, so each side spins a short while
-// before it sleeps: a learner that steps back to back finds its threads awake, and a batch left
-// idle sleeps within a fraction of a millisecond.
+// before it sleeps: a learner that steps back to back finds its threads awake, and a pool left
+// idle sleeps within a fraction of a millisecond. A round ends only when every worker woken for it
+// is done, so no worker ever holds a job whose round is over.
 #include "StepPool.h"
 
 #include <chrono>
@@ -10,13 +11,21 @@ namespace {
 using Clock = std::chrono::steady_clock;
 constexpr auto spinTime = std::chrono::microseconds(200);
 
+void relax() {
+#if defined(__x86_64__) || defined(__i386__)
+    __builtin_ia32_pause();
+#else
+    std::this_thread::yield();
+#endif
+}
+
 // True once done() holds within the spin; false when the caller should sleep on it.
 template <typename Condition>
 bool spinUntil(const Condition& done) {
     const Clock::time_point until = Clock::now() + spinTime;
     while (!done()) {
         if (Clock::now() >= until) return false;
-        std::this_thread::yield();
+        relax();
     }
     return true;
 }
@@ -27,6 +36,7 @@ StepPool::StepPool(unsigned threads) {
     for (unsigned i = 1; i < threads; ++i) {
         workers.push_back(std::make_unique<Worker>());
         Worker& worker = *workers.back();
+        worker.first = i;
         worker.thread = std::thread([this, &worker] { serve(worker); });
     }
 }
@@ -42,59 +52,57 @@ StepPool::~StepPool() {
     }
 }
 
+template <typename Condition>
+void StepPool::sleepUntil(std::condition_variable& woken, std::atomic<bool>& asleep,
+                          const Condition& done) {
+    std::unique_lock<std::mutex> lock(mutex);
+    asleep = true;
+    woken.wait(lock, done);
+    asleep = false;
+}
+
 void StepPool::run(size_t count, const std::function<void(size_t)>& job) {
     if (count < 2 || workers.empty()) {
         for (size_t i = 0; i < count; ++i) job(i);
         return;
     }
     const std::lock_guard<std::mutex> one(rounds);
-    const uint32_t now = ++round;
     const size_t helpers = std::min(workers.size(), count - 1);
-    {
-        const std::lock_guard<std::mutex> lock(mutex);
-        work = &job;
-        total = count;
-        left = count;
-        ticket = uint64_t{now} << 32;
-        for (size_t i = 0; i < helpers; ++i) workers[i]->wanted = now;
+    work = &job;
+    total = count;
+    sharing = helpers + 1;
+    helping = helpers;
+    ++round;
+    for (size_t i = 0; i < helpers; ++i) {
+        Worker& worker = *workers[i];
+        worker.wanted = round;
+        // A worker that said it sleeps is woken under the mutex, which it holds from saying so
+        // until it waits; one that did not say so yet sees the round before it sleeps.
+        if (worker.asleep) {
+            const std::lock_guard<std::mutex> lock(mutex);
+            worker.wake.notify_one();
+        }
     }
-    for (size_t i = 0; i < helpers; ++i) workers[i]->wake.notify_one();
-    take(now, job, count);
-    if (!spinUntil([this] { return left == 0; })) {
-        std::unique_lock<std::mutex> lock(mutex);
-        finished.wait(lock, [this] { return left == 0; });
-    }
-    const std::lock_guard<std::mutex> lock(mutex);
-    work = nullptr;
+    take(0);
+    const auto done = [this] { return helping == 0; };
+    if (!spinUntil(done)) sleepUntil(finished, callerAsleep, done);
 }
 
 void StepPool::serve(Worker& self) {
     uint32_t seen = 0;
     while (true) {
-        spinUntil([&] { return self.wanted != seen; });
-        std::unique_lock<std::mutex> lock(mutex);
-        self.wake.wait(lock, [&] { return closing || self.wanted != seen; });
+        const auto called = [&] { return closing || self.wanted != seen; };
+        if (!spinUntil(called)) sleepUntil(self.wake, self.asleep, called);
         if (closing) return;
         seen = self.wanted;
-        if (work == nullptr) continue;
-        const std::function<void(size_t)>& job = *work;
-        const size_t count = total;
-        lock.unlock();
-        take(seen, job, count);
+        take(self.first);
+        if (--helping == 0 && callerAsleep) {
+            const std::lock_guard<std::mutex> lock(mutex);
+            finished.notify_one();
+        }
     }
 }
 
-void StepPool::take(uint32_t of, const std::function<void(size_t)>& job, size_t count) {
-    size_t done = 0;
-    uint64_t claimed = ticket;
-    while (claimed >> 32 == of && (claimed & 0xFFFFFFFF) < count) {
-        if (!ticket.compare_exchange_weak(claimed, claimed + 1)) continue;
-        job(claimed & 0xFFFFFFFF);
-        ++done;
-        claimed = ticket;
-    }
-    if (done > 0 && left.fetch_sub(done) == done) {
-        const std::lock_guard<std::mutex> lock(mutex);
-        finished.notify_one();
-    }
+void StepPool::take(size_t first) {
+    for (size_t i = first; i < total; i += sharing) (*work)(i);
 }

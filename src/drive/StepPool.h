@@ -29,21 +29,31 @@ class StepPool {
         std::thread thread;
         std::condition_variable wake;
         std::atomic<uint32_t> wanted{0};  // the last round it was woken for
+        std::atomic<bool> asleep{false};  // set with the mutex held
+        size_t first = 0;                 // its first item, the worker's index from 1
     };
 
     void serve(Worker& self);
-    void take(uint32_t round, const std::function<void(size_t)>& job, size_t count);
+    // Sleeps on WOKEN until done(), saying so in ASLEEP for whoever wakes it.
+    template <typename Condition>
+    void sleepUntil(std::condition_variable& woken, std::atomic<bool>& asleep,
+                    const Condition& done);
+    // Does the round's items I, I + T, I + 2T..., T the threads of the round: each drive keeps to
+    // one thread and its memory to one core's cache, which costs less than any balancing gains.
+    void take(size_t first);
 
     std::mutex rounds;  // one round at a time, whoever calls
+    // For sleeping and waking only: a thread that spins is called without it.
     std::mutex mutex;
     std::condition_variable finished;
     std::vector<std::unique_ptr<Worker>> workers;
-    const std::function<void(size_t)>* work = nullptr;  // with the mutex held
-    size_t total = 0;                                   // with the mutex held
-    // The round's number and its next item, 32 bits each: an item is claimed with its round's
-    // number, so a thread that comes late claims nothing and never calls a job whose round is over.
-    std::atomic<uint64_t> ticket{0};
-    std::atomic<size_t> left{0};  // items of the round not yet done
-    uint32_t round = 0;           // with the rounds mutex held
-    bool closing = false;         // with the mutex held
+    // The round's job and its size, set before its workers are woken and kept until every one
+    // of them is done with it.
+    const std::function<void(size_t)>* work = nullptr;
+    size_t total = 0;
+    size_t sharing = 0;                     // the threads of the round
+    std::atomic<size_t> helping{0};         // the workers woken for the round and not yet done
+    uint32_t round = 0;                     // with the rounds mutex held
+    std::atomic<bool> callerAsleep{false};  // set with the mutex held
+    std::atomic<bool> closing{false};
 };

@@ -18,7 +18,7 @@ CourseText readCourse(const py::object& path) {
         PyErr_SetString(PyExc_FileNotFoundError, ("cannot read the course file " + name).c_str());
         throw py::error_already_set();
     }
-    return {text.str(), name};
+    return {text.str(), name, ""};
 }
 
 void refuse(std::string problem) {

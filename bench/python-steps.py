@@ -1,7 +1,8 @@
 #!/usr/bin/python3
 """Steps a second from Python, side by side in one run: the environment with the state only and
-with 80 x 60 frames on one core, the vector environment on all cores, and the same drive through
-the lab's recording and a controller that reads every frame from its PNG.
+with 80 x 60 frames on one core, the vector environment with one and eight drives on one core and
+on all cores, and the same drive through the lab's recording and a controller that reads every
+frame from its PNG.
 
     python-steps.py BUILD [--seconds S]
 
@@ -38,9 +39,11 @@ def env_rate(seconds, obs):
 
 
 def vector_rate(seconds, obs, num_envs):
-    """Steps a second of all the drives of a vector environment together."""
+    """Steps a second of all the drives of a vector environment together, on the cores it may
+    use."""
     import roadsim
-    env = roadsim.make_vec("meadow_loop", num_envs, obs=obs, frame_size=FRAME)
+    env = roadsim.make_vec("meadow_loop", num_envs, obs=obs, frame_size=FRAME,
+                           threads=min(num_envs, len(os.sched_getaffinity(0))))
     _, info = env.reset(seed=1)
     steps, start = 0, time.perf_counter()
     while time.perf_counter() - start < seconds:
@@ -88,10 +91,11 @@ def recorded_rate(build):
 def measure(arguments):
     """One figure, in a process of its own so that the core it is pinned to holds for it alone."""
     kind, seconds = arguments.measure, arguments.seconds
-    if kind in ("state", "both"):
+    if kind in ("state", "frame"):
         rate = env_rate(seconds, kind)
     elif kind.startswith("vector-"):
-        rate = vector_rate(seconds, kind[len("vector-"):], os.cpu_count())
+        _, obs, drives = kind.split("-")
+        rate = vector_rate(seconds, obs, int(drives))
     else:
         rate = recorded_rate(arguments.build)
     print(rate)
@@ -112,9 +116,15 @@ def main():
     cores = os.cpu_count()
     one_core = ["taskset", "-c", "0"]
     rows = [("environment, state only", "state", one_core),
-            ("environment, 80 x 60 frames", "both", one_core),
-            (f"vector environment, state only, {cores} drives on {cores} cores", "vector-state", []),
-            (f"vector environment, 80 x 60 frames, {cores} drives on {cores} cores", "vector-both",
+            ("environment, 80 x 60 frames", "frame", one_core),
+            ("vector environment, state only, 1 drive on 1 core", "vector-state-1", one_core),
+            ("vector environment, state only, 8 drives on 1 core", "vector-state-8", one_core),
+            (f"vector environment, state only, {cores} drives on {cores} cores",
+             f"vector-state-{cores}", []),
+            (f"vector environment, state only, 8 drives on {cores} cores", "vector-state-8x", []),
+            (f"vector environment, 80 x 60 frames, {cores} drives on {cores} cores",
+             f"vector-frame-{cores}", []),
+            (f"vector environment, 80 x 60 frames, 8 drives on {cores} cores", "vector-frame-8x",
              []),
             ("lab recording 80 x 60 + Python controller reading each PNG", "recorded", one_core)]
     rates = {}
@@ -122,13 +132,19 @@ def main():
     for title, kind, pinned in rows:
         out = subprocess.run(pinned + [sys.executable, os.path.abspath(__file__),
                                        arguments.build, "--seconds", str(arguments.seconds),
-                                       "--measure", kind],
+                                       "--measure", kind.rstrip("x")],
                              check=True, capture_output=True, text=True).stdout
         rates[kind] = float(out.split()[-1])
         print(f"{rates[kind]:16,.0f}  {title}", flush=True)
-    print(f"frames on one core: {rates['both'] / rates['recorded']:.1f} times the recorded way; "
-          f"the vector environment with frames: {rates['vector-both'] / rates['both']:.2f} "
-          "times one environment")
+    print(f"frames on one core: {rates['frame'] / rates['recorded']:.1f} times the recorded way")
+    state, frame = rates["state"], rates["frame"]
+    print("against one environment: the vector environment on one core, "
+          f"{rates['vector-state-1'] / state:.2f} with 1 drive, "
+          f"{rates['vector-state-8'] / state:.2f} with 8; on {cores} cores, state only "
+          f"{rates[f'vector-state-{cores}'] / state:.2f} with {cores} drives, "
+          f"{rates['vector-state-8x'] / state:.2f} with 8; frames "
+          f"{rates[f'vector-frame-{cores}'] / frame:.2f} with {cores} drives, "
+          f"{rates['vector-frame-8x'] / frame:.2f} with 8")
     return 0
 
 

@@ -33,8 +33,8 @@ EpisodeSpec episodeSpec(const py::object& images, const py::object& frameSize, b
     if (!frameSize.is_none()) {
         const auto [width, height] = frameSize.cast<std::pair<int, int>>();
         if (!frameSizeFits(width, height))
-            refuse(frameSizeProblem("frame_size", std::to_string(width) + "x" +
-                                                      std::to_string(height)));
+            refuse(frameSizeProblem("frame_size",
+                                    std::to_string(width) + "x" + std::to_string(height)));
         spec.frameWidth = width;
         spec.frameHeight = height;
     }
@@ -48,9 +48,13 @@ EpisodeSpec episodeSpec(const py::object& images, const py::object& frameSize, b
     return spec;
 }
 
-std::vector<ControlCommand> commands(const py::handle& actions, size_t count) {
-    const auto table =
-        py::array_t<double, py::array::c_style | py::array::forcecast>::ensure(actions);
+namespace {
+
+// The actions' numbers as a table of COUNT rows of two, in the actions' own type (no conversion for
+// float32 or float64, which are what learners give); refused with the shape asked for.
+template <typename Number>
+std::vector<ControlCommand> commandsFrom(const py::handle& actions,
+                                         const py::array_t<Number>& table, size_t count) {
     const bool oneRow = count == 1 && table && table.ndim() == 1 && table.size() == 2;
     if (!oneRow && (!table || table.ndim() != 2 || table.shape(0) != py::ssize_t(count) ||
                     table.shape(1) != 2)) {
@@ -62,7 +66,7 @@ std::vector<ControlCommand> commands(const py::handle& actions, size_t count) {
                               ", 2), not " + std::string(py::repr(actions)));
     }
     std::vector<ControlCommand> out(count);
-    const double* data = table.data();
+    const Number* data = table.data();
     for (ControlCommand& command : out) {
         command = {data[0], data[1]};
         if (!std::isfinite(command.steering) || !std::isfinite(command.speed))
@@ -72,6 +76,17 @@ std::vector<ControlCommand> commands(const py::handle& actions, size_t count) {
         data += 2;
     }
     return out;
+}
+
+}  // namespace
+
+std::vector<ControlCommand> commands(const py::handle& actions, size_t count) {
+    using Singles = py::array_t<float, py::array::c_style>;
+    if (Singles::check_(actions))
+        return commandsFrom<float>(actions, py::reinterpret_borrow<Singles>(actions), count);
+    return commandsFrom<double>(
+        actions, py::array_t<double, py::array::c_style | py::array::forcecast>::ensure(actions),
+        count);
 }
 
 unsigned checkedSeed(const py::handle& seed) {

@@ -1,15 +1,17 @@
 // Waking a sleeping thread takes about as long as a drive's step, so each side spins a short while
 // before it sleeps: a learner that steps back to back finds its threads awake, and a pool left
-// idle sleeps within a fraction of a millisecond. A round ends only when every worker woken for it
-// is done, so no worker ever holds a job whose round is over.
+// idle sleeps within a fraction of a millisecond. A thread that is not running, on a machine busy
+// with other work, holds up no round: the others claim its share.
 #include "StepPool.h"
 
+#include <algorithm>
 #include <chrono>
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
 constexpr auto spinTime = std::chrono::microseconds(200);
+constexpr size_t mostItems = 0xFFFF;  // in a share's 16 bits
 
 void relax() {
 #if defined(__x86_64__) || defined(__i386__)
@@ -30,9 +32,13 @@ bool spinUntil(const Condition& done) {
     return true;
 }
 
+uint64_t share(uint32_t round, size_t next, size_t end) {
+    return uint64_t{round} << 32 | uint64_t{end} << 16 | next;
+}
+
 }  // namespace
 
-StepPool::StepPool(unsigned threads) {
+StepPool::StepPool(unsigned threads) : shares(std::max(threads, 1u)) {
     for (unsigned i = 1; i < threads; ++i) {
         workers.push_back(std::make_unique<Worker>());
         Worker& worker = *workers.back();
@@ -67,15 +73,25 @@ void StepPool::run(size_t count, const std::function<void(size_t)>& job) {
         return;
     }
     const std::lock_guard<std::mutex> one(rounds);
-    const size_t helpers = std::min(workers.size(), count - 1);
+    for (size_t base = 0; base < count; base += mostItems) {
+        const size_t part = std::min(mostItems, count - base);
+        if (base == 0 && part == count)
+            runRound(count, job);
+        else
+            runRound(part, [&](size_t i) { job(base + i); });
+    }
+}
+
+void StepPool::runRound(size_t count, const std::function<void(size_t)>& job) {
+    const size_t sharing = std::min(workers.size() + 1, count);
+    const uint32_t now = ++round;
     work = &job;
-    total = count;
-    sharing = helpers + 1;
-    helping = helpers;
-    ++round;
-    for (size_t i = 0; i < helpers; ++i) {
+    left = count;
+    for (size_t s = 0; s < sharing; ++s)
+        shares[s].claim = share(now, s * count / sharing, (s + 1) * count / sharing);
+    for (size_t i = 0; i + 1 < sharing; ++i) {
         Worker& worker = *workers[i];
-        worker.wanted = round;
+        worker.wanted = now;
         // A worker that said it sleeps is woken under the mutex, which it holds from saying so
         // until it waits; one that did not say so yet sees the round before it sleeps.
         if (worker.asleep) {
@@ -83,8 +99,8 @@ void StepPool::run(size_t count, const std::function<void(size_t)>& job) {
             worker.wake.notify_one();
         }
     }
-    take(0);
-    const auto done = [this] { return helping == 0; };
+    take(now, 0);
+    const auto done = [this] { return left == 0; };
     if (!spinUntil(done)) sleepUntil(finished, callerAsleep, done);
 }
 
@@ -95,14 +111,24 @@ void StepPool::serve(Worker& self) {
         if (!spinUntil(called)) sleepUntil(self.wake, self.asleep, called);
         if (closing) return;
         seen = self.wanted;
-        take(self.first);
-        if (--helping == 0 && callerAsleep) {
-            const std::lock_guard<std::mutex> lock(mutex);
-            finished.notify_one();
-        }
+        take(seen, self.first);
     }
 }
 
-void StepPool::take(size_t first) {
-    for (size_t i = first; i < total; i += sharing) (*work)(i);
+void StepPool::take(uint32_t of, size_t first) {
+    size_t done = 0;
+    for (size_t s = 0; s < shares.size(); ++s) {
+        std::atomic<uint64_t>& claim = shares[(first + s) % shares.size()].claim;
+        uint64_t seen = claim;
+        while (seen >> 32 == of && (seen & 0xFFFF) < (seen >> 16 & 0xFFFF)) {
+            if (!claim.compare_exchange_weak(seen, seen + 1)) continue;
+            (*work)(seen & 0xFFFF);
+            ++done;
+            seen = claim;
+        }
+    }
+    if (done > 0 && left.fetch_sub(done) == done && callerAsleep) {
+        const std::lock_guard<std::mutex> lock(mutex);
+        finished.notify_one();
+    }
 }

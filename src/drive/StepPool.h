@@ -25,35 +25,40 @@ class StepPool {
     void run(size_t count, const std::function<void(size_t)>& job);
 
   private:
-    struct Worker {
+    struct alignas(64) Worker {
         std::thread thread;
         std::condition_variable wake;
         std::atomic<uint32_t> wanted{0};  // the last round it was woken for
         std::atomic<bool> asleep{false};  // set with the mutex held
-        size_t first = 0;                 // its first item, the worker's index from 1
+        size_t first = 0;                 // the share it takes first
+    };
+    // One thread's share of a round's items, claimed one by one: the round's number, the share's
+    // end and its next item, 32, 16 and 16 bits, so that a thread woken late claims nothing of a
+    // later round.
+    struct alignas(64) Share {
+        std::atomic<uint64_t> claim{0};
     };
 
+    void runRound(size_t count, const std::function<void(size_t)>& job);
     void serve(Worker& self);
     // Sleeps on WOKEN until done(), saying so in ASLEEP for whoever wakes it.
     template <typename Condition>
     void sleepUntil(std::condition_variable& woken, std::atomic<bool>& asleep,
                     const Condition& done);
-    // Does the round's items I, I + T, I + 2T..., T the threads of the round: each drive keeps to
-    // one thread and its memory to one core's cache, which costs less than any balancing gains.
-    void take(size_t first);
+    // Does the items of round OF that it can claim, its own share FIRST first: each drive keeps to
+    // one thread while all are running, and a thread that is not running holds up no one.
+    void take(uint32_t of, size_t first);
 
     std::mutex rounds;  // one round at a time, whoever calls
     // For sleeping and waking only: a thread that spins is called without it.
     std::mutex mutex;
     std::condition_variable finished;
     std::vector<std::unique_ptr<Worker>> workers;
-    // The round's job and its size, set before its workers are woken and kept until every one
-    // of them is done with it.
+    std::vector<Share> shares;  // one a thread
+    // The round's job, read only by a thread that claimed one of its items.
     const std::function<void(size_t)>* work = nullptr;
-    size_t total = 0;
-    size_t sharing = 0;                     // the threads of the round
-    std::atomic<size_t> helping{0};         // the workers woken for the round and not yet done
+    std::atomic<size_t> left{0};            // items of the round not yet done
     uint32_t round = 0;                     // with the rounds mutex held
     std::atomic<bool> callerAsleep{false};  // set with the mutex held
-    std::atomic<bool> closing{false};
+    alignas(64) std::atomic<bool> closing{false};
 };

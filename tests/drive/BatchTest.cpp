@@ -82,11 +82,14 @@ TEST(StepPool, RunsEveryItemOfEveryRoundOnceWhateverTheThreads) {
     for (const unsigned threads : {1u, 2u, 8u}) {
         StepPool pool(threads);
         EXPECT_EQ(pool.threads(), threads);
-        for (const size_t count : {0, 1, 3, 100}) {
+        // 70,000 items take more than one round's shares can number.
+        for (const size_t count : {0, 1, 3, 100, 70000}) {
+            const int rounds = count > 100 ? 2 : 50;
             std::vector<std::atomic<int>> calls(count);
-            for (int round = 0; round < 50; ++round)
+            for (int round = 0; round < rounds; ++round)
                 pool.run(count, [&](size_t i) { ++calls[i]; });
-            for (size_t i = 0; i < count; ++i) EXPECT_EQ(calls[i], 50) << threads << " " << i;
+            for (size_t i = 0; i < count; ++i)
+                ASSERT_EQ(calls[i], rounds) << threads << " " << count << " " << i;
         }
     }
 }

@@ -86,25 +86,19 @@ bool ControllerProcess::start(const std::vector<std::string>& arguments, const s
     return launch(arguments, false, errors, why);
 }
 
-bool ControllerProcess::launch(const std::vector<std::string>& arguments, bool shell,
-                               const std::string& errors, std::string& why) {
-    // A controller that dies must not take the lab with it while the lab writes to it.
-    signal(SIGPIPE, SIG_IGN);
-    // Everything the child needs is made before the fork: the board forks from several threads,
-    // and a child of a threaded process may only call what is safe in a signal handler.
-    std::vector<char*> argv;
-    for (const std::string& argument : arguments)
-        argv.push_back(const_cast<char*>(argument.c_str()));
-    argv.push_back(nullptr);
-    int errorFd =
+namespace {
+
+// The pipes to and from the child and the file its errors go to (-1: the lab's own), all
+// close-on-exec from the start, so that no other child started meanwhile holds an end open and
+// hides the controller's exit; false, with why, and nothing left open, when one cannot be made.
+bool openEnds(const std::string& errors, int (&input)[2], int (&output)[2], int& errorFd,
+              std::string& why) {
+    errorFd =
         errors.empty() ? -1 : open(errors.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
     if (!errors.empty() && errorFd < 0) {
         why = "cannot write " + errors;
         return false;
     }
-    // Close-on-exec from the start, so that no other child started meanwhile holds an end open
-    // and hides the controller's exit.
-    int input[2], output[2];
     if (pipe2(input, O_CLOEXEC) != 0) {
         closeFd(errorFd);
         why = "no pipe";
@@ -117,22 +111,43 @@ bool ControllerProcess::launch(const std::vector<std::string>& arguments, bool s
         why = "no pipe";
         return false;
     }
+    return true;
+}
+
+// The child's side of the fork: only what is safe in a child of a threaded process.
+[[noreturn]] void becomeController(std::vector<char*>& argv, bool shell, const int (&input)[2],
+                                   const int (&output)[2], int errorFd) {
+    // A group of its own, so that ending it ends whatever it started.
+    setpgid(0, 0);
+    dup2(input[0], STDIN_FILENO);
+    dup2(output[1], STDOUT_FILENO);
+    if (errorFd >= 0) dup2(errorFd, STDERR_FILENO);
+    // Only the three standard streams go along: files the lab opened without close-on-exec
+    // (its streams cannot ask for it) stay the lab's.
+    close_range(STDERR_FILENO + 1, ~0U, 0);
+    if (shell)
+        execv(argv[0], argv.data());
+    else
+        execvp(argv[0], argv.data());
+    _exit(127);
+}
+
+}  // namespace
+
+bool ControllerProcess::launch(const std::vector<std::string>& arguments, bool shell,
+                               const std::string& errors, std::string& why) {
+    // A controller that dies must not take the lab with it while the lab writes to it.
+    signal(SIGPIPE, SIG_IGN);
+    // Everything the child needs is made before the fork: the board forks from several threads,
+    // and a child of a threaded process may only call what is safe in a signal handler.
+    std::vector<char*> argv;
+    for (const std::string& argument : arguments)
+        argv.push_back(const_cast<char*>(argument.c_str()));
+    argv.push_back(nullptr);
+    int input[2], output[2], errorFd = -1;
+    if (!openEnds(errors, input, output, errorFd, why)) return false;
     const pid_t pid = fork();
-    if (pid == 0) {
-        // A group of its own, so that ending it ends whatever it started.
-        setpgid(0, 0);
-        dup2(input[0], STDIN_FILENO);
-        dup2(output[1], STDOUT_FILENO);
-        if (errorFd >= 0) dup2(errorFd, STDERR_FILENO);
-        // Only the three standard streams go along: files the lab opened without close-on-exec
-        // (its streams cannot ask for it) stay the lab's.
-        close_range(STDERR_FILENO + 1, ~0U, 0);
-        if (shell)
-            execv(argv[0], argv.data());
-        else
-            execvp(argv[0], argv.data());
-        _exit(127);
-    }
+    if (pid == 0) becomeController(argv, shell, input, output, errorFd);
     if (errorFd >= 0) close(errorFd);
     // Also from this side, so that the group exists before anything can be sent to it.
     if (pid > 0) {

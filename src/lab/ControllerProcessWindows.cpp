@@ -85,24 +85,33 @@ bool ControllerProcess::start(const std::vector<std::string>& arguments, const s
     return launch(arguments, false, errors, why);
 }
 
-bool ControllerProcess::launch(const std::vector<std::string>& arguments, bool shell,
-                               const std::string& errors, std::string& why) {
+namespace {
+
+// The controller's ends of the two pipes whose lab ends are TO and FROM, inheritable; both
+// invalid unless all four opened.
+bool openPipes(HANDLE& to, HANDLE& from, HANDLE& input, HANDLE& output) {
     static std::atomic<int> made{0};
     const std::string name = "\\\\.\\pipe\\roadsim-lab-" + std::to_string(GetCurrentProcessId()) +
                              "-" + std::to_string(made++);
     const DWORD mode = PIPE_TYPE_BYTE | PIPE_WAIT | PIPE_REJECT_REMOTE_CLIENTS;
     const DWORD first = FILE_FLAG_OVERLAPPED | FILE_FLAG_FIRST_PIPE_INSTANCE;
-    handles->toController = CreateNamedPipeA((name + "-in").c_str(), PIPE_ACCESS_OUTBOUND | first,
-                                             mode, 1, pipeBuffer, pipeBuffer, 0, nullptr);
-    handles->fromController = CreateNamedPipeA((name + "-out").c_str(), PIPE_ACCESS_INBOUND | first,
-                                               mode, 1, pipeBuffer, pipeBuffer, 0, nullptr);
+    to = CreateNamedPipeA((name + "-in").c_str(), PIPE_ACCESS_OUTBOUND | first, mode, 1, pipeBuffer,
+                          pipeBuffer, 0, nullptr);
+    from = CreateNamedPipeA((name + "-out").c_str(), PIPE_ACCESS_INBOUND | first, mode, 1,
+                            pipeBuffer, pipeBuffer, 0, nullptr);
     SECURITY_ATTRIBUTES inherited{sizeof inherited, nullptr, TRUE};
-    HANDLE input = CreateFileA((name + "-in").c_str(), GENERIC_READ | FILE_WRITE_ATTRIBUTES, 0,
-                               &inherited, OPEN_EXISTING, 0, nullptr);
-    HANDLE output = CreateFileA((name + "-out").c_str(), GENERIC_WRITE | FILE_READ_ATTRIBUTES, 0,
-                                &inherited, OPEN_EXISTING, 0, nullptr);
-    // Its standard error goes to the file, or passes through: the child's copy has to be
-    // inheritable.
+    input = CreateFileA((name + "-in").c_str(), GENERIC_READ | FILE_WRITE_ATTRIBUTES, 0, &inherited,
+                        OPEN_EXISTING, 0, nullptr);
+    output = CreateFileA((name + "-out").c_str(), GENERIC_WRITE | FILE_READ_ATTRIBUTES, 0,
+                         &inherited, OPEN_EXISTING, 0, nullptr);
+    return input != INVALID_HANDLE_VALUE && output != INVALID_HANDLE_VALUE &&
+           to != INVALID_HANDLE_VALUE && from != INVALID_HANDLE_VALUE;
+}
+
+// The child's standard error: the file ERRORS, or the lab's own passed through; the child's copy
+// has to be inheritable. INVALID_HANDLE_VALUE when the file cannot be written.
+HANDLE childErrors(const std::string& errors) {
+    SECURITY_ATTRIBUTES inherited{sizeof inherited, nullptr, TRUE};
     HANDLE errorHandle = nullptr;
     const HANDLE ownErrors = GetStdHandle(STD_ERROR_HANDLE);
     if (!errors.empty())
@@ -111,30 +120,45 @@ bool ControllerProcess::launch(const std::vector<std::string>& arguments, bool s
     else if (ownErrors != nullptr && ownErrors != INVALID_HANDLE_VALUE)
         DuplicateHandle(GetCurrentProcess(), ownErrors, GetCurrentProcess(), &errorHandle, 0, TRUE,
                         DUPLICATE_SAME_ACCESS);
+    return errorHandle;
+}
+
+// Ending the job, or the lab's own end closing it, ends every process in it.
+HANDLE killingJob() {
+    HANDLE job = CreateJobObjectA(nullptr, nullptr);
+    JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits{};
+    limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
+    if (job != nullptr &&
+        !SetInformationJobObject(job, JobObjectExtendedLimitInformation, &limits, sizeof limits))
+        closeHandle(job);
+    return job;
+}
+
+// The shell's /s keeps the command's own quotes and /d leaves out the user's AutoRun commands.
+std::string commandLine(const std::vector<std::string>& arguments, bool shell) {
+    if (shell) return "\"" + arguments[0] + "\" /d /s /c \"" + arguments[1] + "\"";
+    std::string line;
+    for (const std::string& argument : arguments)
+        line += (line.empty() ? "" : " ") + quoted(argument);
+    return line;
+}
+
+}  // namespace
+
+bool ControllerProcess::launch(const std::vector<std::string>& arguments, bool shell,
+                               const std::string& errors, std::string& why) {
+    HANDLE input = nullptr, output = nullptr;
+    const bool piped = openPipes(handles->toController, handles->fromController, input, output);
+    HANDLE errorHandle = childErrors(errors);
     if (errorHandle == INVALID_HANDLE_VALUE) {
         for (HANDLE* handle : {&input, &output}) closeHandle(*handle);
         why = "cannot write " + errors;
         stop();
         return false;
     }
-
-    // Ending the job, or the lab's own end closing it, ends every process in it.
-    handles->job = CreateJobObjectA(nullptr, nullptr);
-    JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits{};
-    limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
-    const bool ready = input != INVALID_HANDLE_VALUE && output != INVALID_HANDLE_VALUE &&
-                       handles->toController != INVALID_HANDLE_VALUE &&
-                       handles->fromController != INVALID_HANDLE_VALUE && handles->job != nullptr &&
-                       SetInformationJobObject(handles->job, JobObjectExtendedLimitInformation,
-                                               &limits, sizeof limits);
-
-    // The shell's /s keeps the command's own quotes and /d leaves out the user's AutoRun commands.
-    std::string line;
-    if (shell)
-        line = "\"" + arguments[0] + "\" /d /s /c \"" + arguments[1] + "\"";
-    else
-        for (const std::string& argument : arguments)
-            line += (line.empty() ? "" : " ") + quoted(argument);
+    handles->job = killingJob();
+    const bool ready = piped && handles->job != nullptr;
+    std::string line = commandLine(arguments, shell);
     STARTUPINFOA startup{};
     startup.cb = sizeof startup;
     startup.dwFlags = STARTF_USESTDHANDLES;

@@ -10,7 +10,6 @@ LabDrive::LabDrive(std::string text, const std::string& sourceName, const std::s
 }
 
 DriveResult LabDrive::drive(const DriveSettings& settings) {
-    const Tuning& tuning = settings.tuning;
     DriveResult result;
     Controller* const controller = settings.controller;
     Recorder* const recorder = settings.recorder;
@@ -35,36 +34,8 @@ DriveResult LabDrive::drive(const DriveSettings& settings) {
     while (!stepped.over()) {
         if (controller == nullptr && recorder == nullptr) {
             stepped.steerByAutopilot();
-            continue;
-        }
-        // At a step the screen still shows the frame composed last: what the driver sees as it
-        // decides.
-        const StepState& state = stepped.current();
-        std::string image;
-        if (recorder != nullptr) {
-            image = recorder->saveFrame(stepped.getScreen(), state.step);
-            // A controller may look at the frame, so it must be on disk first.
-            if (controller != nullptr && !recorder->flushFrames()) {
-                stepped.stop(DriveEnd::recordingFailed);
-                break;
-            }
-        }
-        ControlCommand command{};
-        if (controller == nullptr) {
-            command = autopilotCommand(state.view, tuning);
-        } else if (!controller->decide(state, image, command)) {
-            stepped.stop(DriveEnd::controllerFailed);
+        } else if (!steerWithCompany(settings)) {
             break;
-        }
-        if (recorder != nullptr &&
-            !recorder->log(state, image, command, autopilotCommand(state.view, tuning))) {
-            stepped.stop(DriveEnd::recordingFailed);
-            break;
-        }
-        if (controller == nullptr) {
-            stepped.steerByAutopilot();
-        } else {
-            stepped.steer(command);
         }
     }
     stepped.onFrame = nullptr;
@@ -73,4 +44,36 @@ DriveResult LabDrive::drive(const DriveSettings& settings) {
     result.end = stepped.end();
     result.simulatedMs = stepped.simulatedMs();
     return result;
+}
+
+bool LabDrive::steerWithCompany(const DriveSettings& settings) {
+    Controller* const controller = settings.controller;
+    Recorder* const recorder = settings.recorder;
+    const auto fail = [this](DriveEnd why) {
+        stepped.stop(why);
+        return false;
+    };
+    // At a step the screen still shows the frame composed last: what the driver sees as it
+    // decides.
+    const StepState& state = stepped.current();
+    std::string image;
+    if (recorder != nullptr) {
+        image = recorder->saveFrame(stepped.getScreen(), state.step);
+        // A controller may look at the frame, so it must be on disk first.
+        if (controller != nullptr && !recorder->flushFrames())
+            return fail(DriveEnd::recordingFailed);
+    }
+    ControlCommand command{};
+    if (controller == nullptr)
+        command = autopilotCommand(state.view, settings.tuning);
+    else if (!controller->decide(state, image, command))
+        return fail(DriveEnd::controllerFailed);
+    if (recorder != nullptr &&
+        !recorder->log(state, image, command, autopilotCommand(state.view, settings.tuning)))
+        return fail(DriveEnd::recordingFailed);
+    if (controller == nullptr)
+        stepped.steerByAutopilot();
+    else
+        stepped.steer(command);
+    return true;
 }

@@ -47,5 +47,9 @@ class LabDrive {
     DriveResult drive(const DriveSettings& settings);
 
   private:
+    // One driver step with the drive's recorder or controller: the frame saved, the driver asked,
+    // the step logged; false, the drive stopped, when one of them failed.
+    bool steerWithCompany(const DriveSettings& settings);
+
     Drive stepped;
 };

@@ -56,21 +56,29 @@ double scatter(CourseRandom& random, int32_t low, int32_t high) {
 bool Course::read(std::istream& in, unsigned seed, const std::string& source,
                   std::ostream& errors) {
     random.seed(seed);
-    const auto fail = [&](const std::string& what) {
-        errors << source << ": cannot read " << what << std::endl;
-        std::reverse(markers.begin(), markers.end());
-        std::reverse(obstacles.begin(), obstacles.end());
-        return false;
-    };
-
+    bool capped = false;
+    std::string missing;
     // The caller has read the leading number; a stream failed already means no usable file.
     if (!in) {
         name.clear();
         waypoints.clear();
         markers.clear();
         obstacles.clear();
-        return fail("it (missing, unreadable or without its leading number)");
+        missing = "it (missing, unreadable or without its leading number)";
+    } else {
+        missing = readObjects(in, source, errors, capped);
     }
+    // Markers and obstacles are collected oldest first and turned round at the end: the same order
+    // as inserting each at the front, without the quadratic cost.
+    std::reverse(markers.begin(), markers.end());
+    std::reverse(obstacles.begin(), obstacles.end());
+    if (missing.empty()) return !capped;
+    errors << source << ": cannot read " << missing << std::endl;
+    return false;
+}
+
+std::string Course::readObjects(std::istream& in, const std::string& source, std::ostream& errors,
+                                bool& capped) {
     std::string newName;
     int32_t count = 0;
     const bool named = static_cast<bool>(in >> newName);
@@ -79,15 +87,17 @@ bool Course::read(std::istream& in, unsigned seed, const std::string& source,
     waypoints.clear();
     markers.clear();
     obstacles.clear();
-    if (!named) return fail("the course name");
-    if (!counted) return fail("the waypoint count");
+    if (!named) return "the course name";
+    if (!counted) return "the waypoint count";
+    const std::string missing = readWaypoints(in, count);
+    return missing.empty() ? scatterObstacles(in, source, errors, capped) : missing;
+}
 
-    // Markers and obstacles are collected oldest first and turned round at the end: the same order
-    // as inserting each at the front, without the quadratic cost.
+std::string Course::readWaypoints(std::istream& in, int32_t count) {
     for (int32_t i = 0; i < count; ++i) {
         int32_t label = 0, speed = 0;
         double x = 0, y = 0;
-        if (!(in >> label >> x >> y >> speed)) return fail("waypoint " + std::to_string(i + 1));
+        if (!(in >> label >> x >> y >> speed)) return "waypoint " + std::to_string(i + 1);
         CourseObject waypoint;
         waypoint.set(x, y, &waypointImage, speed);
         waypoints.push_back(waypoint);
@@ -101,15 +111,18 @@ bool Course::read(std::istream& in, unsigned seed, const std::string& source,
             }
         }
     }
+    return "";
+}
 
+std::string Course::scatterObstacles(std::istream& in, const std::string& source,
+                                     std::ostream& errors, bool& capped) {
     int32_t groups = 0;
-    if (!(in >> groups)) return fail("the obstacle group count");
-    bool capped = false;
+    if (!(in >> groups)) return "the obstacle group count";
     for (int32_t g = 0; g < groups; ++g) {
         int32_t obstacleCount = 0, xmin = 0, ymin = 0, xmax = 0, ymax = 0;
         double strength = 0;
         if (!(in >> obstacleCount >> strength >> xmin >> ymin >> xmax >> ymax))
-            return fail("obstacle group " + std::to_string(g + 1));
+            return "obstacle group " + std::to_string(g + 1);
         for (int32_t k = 0; k < obstacleCount; ++k) {
             if (obstacles.size() == maxObstacles) {
                 // A few bytes of file must not ask for gigabytes of obstacles.
@@ -128,9 +141,7 @@ bool Course::read(std::istream& in, unsigned seed, const std::string& source,
             obstacles.push_back(obstacle);
         }
     }
-    std::reverse(markers.begin(), markers.end());
-    std::reverse(obstacles.begin(), obstacles.end());
-    return !capped;
+    return "";
 }
 
 bool Course::readFile(std::istream& in, unsigned seed, const std::string& source,

@@ -59,6 +59,13 @@ class Course {
     const Mix_Chunk* getCrashSound() const { return crashSound.get(); }
 
   private:
+    // The parts of read after the leading number; each answers what it could not read, or "".
+    std::string readObjects(std::istream& in, const std::string& source, std::ostream& errors,
+                            bool& capped);
+    std::string readWaypoints(std::istream& in, int32_t count);
+    std::string scatterObstacles(std::istream& in, const std::string& source, std::ostream& errors,
+                                 bool& capped);
+
     Animation waypointImage;
     Animation markerImage;
     Animation obstacleImage;

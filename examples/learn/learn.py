@@ -206,6 +206,64 @@ def table(rows):
           f"{np.mean(seconds[0]):.2f} s (autopilot {np.mean(seconds[1]):.2f} s)")
 
 
+STARTED = time.time()
+
+
+def say(text):
+    """TEXT on standard error after the seconds since the recipe started."""
+    print(f"[{time.time() - STARTED:6.0f} s] {text}", file=sys.stderr, flush=True)
+
+
+@contextlib.contextmanager
+def timed(name):
+    """Says how long the block took, as the stage NAME."""
+    begun = time.time()
+    yield
+    say(f"{name}: {time.time() - begun:.1f} s")
+
+
+def teach(courses, seeds, rounds, epochs, steps, smoke):
+    """A network trained on the teacher's drives of COURSES, then ROUNDS times on its own drives
+    labelled by the teacher as well, each time on all the frames so far."""
+    with timed("the teacher's drives"):
+        _, data = run([Job(course, seed) for course in courses for seed in seeds], 1,
+                      steps=steps if smoke else None)
+    driver = net.Driver()
+    with timed(f"training on {len(data[0])} frames"):
+        say("RMS error steering {:.2f} deg, speed {:.2f} mph".format(
+            *train.fit(driver, *data, epochs[0])))
+    for round in range(1, rounds + 1):
+        with timed(f"round {round}: its own drives"):
+            _, more = run([Job(course, 200 + 10 * round + i) for i, course in enumerate(courses)],
+                          1, network(driver), steps)
+        data = [torch.cat(pair) for pair in zip(data, more)]
+        with timed(f"round {round}: training on {len(more[0])} frames of its own driving, "
+                   f"{len(data[0])} in all"):
+            say("RMS error steering {:.2f} deg, speed {:.2f} mph".format(
+                *train.fit(driver, *data, epochs[1], round)))
+    return driver
+
+
+def evaluate(driver, model, step_ms, work):
+    """The learned driver, the teacher and the autopilot on the courses it never saw, as a
+    table."""
+    held = [(name, Job(course_file(name), seed)) for name in HELD_OUT for seed in EVAL_SEEDS]
+    jobs = [job for _, job in held]
+    say(f"evaluating on {', '.join(HELD_OUT)}, seeds {EVAL_SEEDS}, {EVAL_LAPS} laps")
+    with timed(f"the learned driver's {len(jobs)} drives"):
+        mine, _ = run(jobs, EVAL_LAPS, network(driver), learn=False)
+    with timed(f"the teacher's {len(jobs)} drives"):
+        teacher, _ = run(jobs, EVAL_LAPS, learn=False)
+    with timed(f"the autopilot's {len(jobs)} drives (roadsim-lab)"):
+        with concurrent.futures.ThreadPoolExecutor(2) as pool:
+            experts = list(pool.map(lambda job: autopilot(job.course, job.seed, EVAL_LAPS,
+                                                          work), jobs))
+    say(f"model {os.path.getsize(model) / 1024:.0f} KB; drive.py takes "
+        f"{step_ms:.2f} ms a step on one core")
+    table([Row(name, job.seed, m.laps(), e["laps"], t.laps())
+           for (name, job), m, e, t in zip(held, mine, experts, teacher)])
+
+
 def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("--model", default=os.path.join(os.path.dirname(__file__), "model.pt"))
@@ -213,39 +271,13 @@ def main():
                         help="one course, a few hundred frames, one round: the pieces fit")
     options = parser.parse_args()
     torch.set_num_threads(2)
-    started = time.time()
-
-    def say(text):
-        print(f"[{time.time() - started:6.0f} s] {text}", file=sys.stderr, flush=True)
-
-    @contextlib.contextmanager
-    def timed(name):
-        begun = time.time()
-        yield
-        say(f"{name}: {time.time() - begun:.1f} s")
-
     made, seeds, rounds, epochs, steps = MADE, TEACHER_SEEDS, ROUNDS, EPOCHS, STEPS_PER_DRIVE
     if options.smoke:
         made, seeds, rounds, epochs, steps = made[:1], seeds[:1], 1, (1, 1), 300
     with tempfile.TemporaryDirectory(prefix="roadsim-learn-") as work:
         with timed("making the courses"):
             courses = [make_course(seed, knobs, work) for seed, knobs in made]
-        with timed("the teacher's drives"):
-            _, data = run([Job(course, seed) for course in courses for seed in seeds], 1,
-                          steps=steps if options.smoke else None)
-        driver = net.Driver()
-        with timed(f"training on {len(data[0])} frames"):
-            say("RMS error steering {:.2f} deg, speed {:.2f} mph".format(
-                *train.fit(driver, *data, epochs[0])))
-        for round in range(1, rounds + 1):
-            with timed(f"round {round}: its own drives"):
-                _, more = run([Job(course, 200 + 10 * round + i) for i, course in enumerate(courses)],
-                              1, network(driver), steps)
-            data = [torch.cat(pair) for pair in zip(data, more)]
-            with timed(f"round {round}: training on {len(more[0])} frames of its own driving, "
-                       f"{len(data[0])} in all"):
-                say("RMS error steering {:.2f} deg, speed {:.2f} mph".format(
-                    *train.fit(driver, *data, epochs[1], round)))
+        driver = teach(courses, seeds, rounds, epochs, steps, options.smoke)
         torch.save(driver.state_dict(), options.model)
         with timed("drive.py through the lab against the network here"):
             problems, step_ms = protocol_check(options.model, work, 40 if options.smoke else 1000)
@@ -255,21 +287,7 @@ def main():
             if not problems:
                 say("smoke: drive.py drove through the lab as the network does here")
             return 1 if problems else 0
-        held = [(name, Job(course_file(name), seed)) for name in HELD_OUT for seed in EVAL_SEEDS]
-        jobs = [job for _, job in held]
-        say(f"evaluating on {', '.join(HELD_OUT)}, seeds {EVAL_SEEDS}, {EVAL_LAPS} laps")
-        with timed(f"the learned driver's {len(jobs)} drives"):
-            mine, _ = run(jobs, EVAL_LAPS, network(driver), learn=False)
-        with timed(f"the teacher's {len(jobs)} drives"):
-            teacher, _ = run(jobs, EVAL_LAPS, learn=False)
-        with timed(f"the autopilot's {len(jobs)} drives (roadsim-lab)"):
-            with concurrent.futures.ThreadPoolExecutor(2) as pool:
-                experts = list(pool.map(lambda job: autopilot(job.course, job.seed, EVAL_LAPS,
-                                                              work), jobs))
-        say(f"model {os.path.getsize(options.model) / 1024:.0f} KB; drive.py takes "
-            f"{step_ms:.2f} ms a step on one core")
-        table([Row(name, job.seed, m.laps(), e["laps"], t.laps())
-               for (name, job), m, e, t in zip(held, mine, experts, teacher)])
+        evaluate(driver, options.model, step_ms, work)
     say("done")
     return 1 if problems else 0
 

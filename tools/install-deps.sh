@@ -19,13 +19,14 @@ case "$need" in
     test | compat)
         # PyTorch for the learned driver's protocol test.
         packages+=(libgtest-dev xvfb xdotool imagemagick x11-apps x11-utils python3 chromium
-                   python3-dev python3-pybind11 python3-numpy python3-pytest python3-torch)
+                   python3-dev python3-pybind11 python3-numpy python3-pytest python3-mypy
+                   python3-torch)
         words+=", GoogleTest, Xvfb, xdotool, ImageMagick, xwd, xdpyinfo, Python 3, Chromium,"
         words+=" the Python module's build and tests: Python 3 headers, pybind11, NumPy, pytest,"
-        words+=" PyTorch"
+        words+=" mypy, PyTorch"
         modules+=(gtest)
         commands+=(Xvfb xdotool convert xwd xdpyinfo python3 chromium)
-        python_modules="numpy, pybind11, pytest, torch"
+        python_modules="numpy, pybind11, pytest, mypy, torch"
         # The compatibility layer, unpacked beside the build, runs over the system's SDL2.
         [ "$need" = test ] || packages+=(libsdl2-2.0-0) ;;
     bench)

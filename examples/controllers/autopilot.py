@@ -5,9 +5,13 @@ Each step it makes the same choice as the autopilot inside the lab, with the sam
 the same order, so the lab's figures and trace with it equal the built-in autopilot's bit for bit.
 The tuning values are options, as the lab's: --heading --track --path --threshold --avoid.
 """
+# The hints stay unevaluated, for whichever Python 3 runs the controller.
+from __future__ import annotations
+
 import argparse
 import json
 import sys
+from collections.abc import Mapping
 
 MAX_STEERING = 45.0
 STEERING_STEP = 7.5
@@ -15,7 +19,7 @@ SPEED_STEP = 1.0
 AVOID_SCALE = 500.0
 
 
-def choose(state, tuning):
+def choose(state: Mapping[str, float], tuning: argparse.Namespace) -> tuple[float, float]:
     speed = state["speed"]
     steering = state["steering"]
     if state["target_speed"] > speed:
@@ -39,7 +43,7 @@ def choose(state, tuning):
     return steering, speed
 
 
-def main():
+def main() -> None:
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     for name in ("heading", "track", "path", "threshold", "avoid"):
         parser.add_argument("--" + name, type=float, default=0.5)

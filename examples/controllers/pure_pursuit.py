@@ -6,10 +6,15 @@ the course, and drives at the target speed of the current waypoint, slowing earl
 one ahead. Obstacles strong enough to hit (strength 0.5 and above) that lie near its line ahead
 shift the pursued point sideways, so that the car passes them with room. Standard library only.
 """
+# The hints stay unevaluated, for whichever Python 3 runs the controller.
+from __future__ import annotations
+
 import argparse
 import json
 import math
 import sys
+from collections.abc import Mapping, Sequence
+from typing import Any
 
 WHEELBASE = 12.0  # feet, as the lab's car model
 FEET_PER_SECOND_PER_MPH = 1.46667
@@ -17,12 +22,13 @@ SOLID = 0.5  # weaker obstacles are driven over without a collision
 
 
 class Course:
-    def __init__(self, message):
+    def __init__(self, message: Mapping[str, Any]) -> None:
         self.points = [(w["x"], w["y"]) for w in message["waypoints"]]
         self.speeds = [w["speed"] for w in message["waypoints"]]
         self.obstacles = [(o["x"], o["y"]) for o in message["obstacles"] if o["strength"] >= SOLID]
 
-    def lookahead_point(self, segment, x, y, distance):
+    def lookahead_point(self, segment: int, x: float, y: float,
+                        distance: float) -> tuple[float, float]:
         """The point `distance` feet along the course beyond the car's foot on `segment`."""
         last = len(self.points) - 1
         i = min(segment, last - 1)
@@ -38,7 +44,7 @@ class Course:
         share = min(along / length, 1.0)
         return x0 + share * (x1 - x0), y0 + share * (y1 - y0)
 
-    def speed_ahead(self, segment, x, y, feet):
+    def speed_ahead(self, segment: int, x: float, y: float, feet: float) -> float:
         """The lowest target speed among the waypoints within `feet` of the car, and the current."""
         speed = self.speeds[min(segment, len(self.speeds) - 1)]
         for i in range(segment + 1, len(self.points)):
@@ -49,13 +55,14 @@ class Course:
         return speed
 
 
-def to_car(dx, dy, heading):
+def to_car(dx: float, dy: float, heading: float) -> tuple[float, float]:
     """A world offset as (right of the car, ahead of it); heading 0 looks along +y."""
     return (dx * math.cos(heading) - dy * math.sin(heading),
             dx * math.sin(heading) + dy * math.cos(heading))
 
 
-def dodge(course, x, y, heading, right, ahead, options):
+def dodge(course: Course, x: float, y: float, heading: float, right: float, ahead: float,
+          options: argparse.Namespace) -> float:
     """How far to move the pursued point sideways to keep clear of the obstacles ahead."""
     shift = 0.0
     for ox, oy in course.obstacles:
@@ -72,7 +79,8 @@ def dodge(course, x, y, heading, right, ahead, options):
     return shift
 
 
-def choose(course, state, options):
+def choose(course: Course, state: Mapping[str, Any],
+           options: argparse.Namespace) -> tuple[float, float]:
     x, y, heading = state["x"], state["y"], state["heading"]
     speed = max(state["speed"], 1.0)
     lookahead = options.lookahead + options.lookahead_time * speed * FEET_PER_SECOND_PER_MPH
@@ -86,7 +94,7 @@ def choose(course, state, options):
     return steering, target
 
 
-def parse_options(arguments=None):
+def parse_options(arguments: Sequence[str] | None = None) -> argparse.Namespace:
     """The controller's options from ARGUMENTS (the command line when None); [] gives the defaults."""
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("--lookahead", type=float, default=10.0,
@@ -102,7 +110,7 @@ def parse_options(arguments=None):
     return parser.parse_args(arguments)
 
 
-def main():
+def main() -> None:
     options = parse_options()
     course = None
     for line in sys.stdin:
@@ -110,6 +118,7 @@ def main():
         if message["type"] == "course":
             course = Course(message)
         elif message["type"] == "state":
+            assert course is not None, "the lab sends the course before any state"
             steering, speed = choose(course, message, options)
             print(json.dumps({"steering": steering, "speed": speed}), flush=True)
         elif message["type"] == "end":

@@ -5,11 +5,12 @@ every lap as `roadsim-lab COURSE --seed S --laps N` prints them.
     PYTHONPATH=build/python examples/gym/autopilot.py [COURSE] [--seed S] [--laps N] [--watch]
 """
 import argparse
+from collections.abc import Iterable, Mapping
 
 import roadsim
 
 
-def print_laps(laps):
+def print_laps(laps: Iterable[Mapping[str, float]]) -> None:
     """The figures of every lap, as roadsim-lab prints them."""
     for number, lap in enumerate(laps, 1):
         print(f"lap {number}: {lap['seconds']:.2f} s, {lap['hits']} obstacles hit, "
@@ -18,7 +19,7 @@ def print_laps(laps):
               f"mean speed {lap['mean_speed']:.2f} mph")
 
 
-def main():
+def main() -> None:
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("course", nargs="?", default="meadow_loop")
     parser.add_argument("--seed", type=int, default=1)

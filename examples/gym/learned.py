@@ -22,7 +22,7 @@ import torch  # noqa: E402
 SPEED = roadsim.STATE_FIELDS.index("speed")
 
 
-def main():
+def main() -> None:
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("course", nargs="?", default="meadow_loop")
     parser.add_argument("--seed", type=int, default=1)

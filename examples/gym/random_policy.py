@@ -8,7 +8,7 @@ import argparse
 import roadsim
 
 
-def main():
+def main() -> None:
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("course", nargs="?", default="meadow_loop")
     parser.add_argument("--seed", type=int, default=1)

@@ -11,19 +11,21 @@ import argparse
 import json
 import os
 import sys
+from collections.abc import Mapping
+from typing import Any
 
 from frames import view
 import net
 import torch
 
 
-def reply(driver, recording, message):
+def reply(driver: net.Driver, recording: str, message: Mapping[str, Any]) -> str:
     """The answer to one state message, as the line to send."""
     steering, speed = driver.act(view(os.path.join(recording, message["image"])), message["speed"])
     return json.dumps({"steering": steering, "speed": speed})
 
 
-def main():
+def main() -> None:
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("model")
     parser.add_argument("recording", nargs="?",

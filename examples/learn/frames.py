@@ -10,13 +10,14 @@ import os
 import shutil
 
 import numpy as np
+import numpy.typing as npt
 
 ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
 LAB = os.environ.get("ROADSIM_LAB", os.path.join(ROOT, "build", "roadsim-lab"))
 DATA = os.path.join(ROOT, "data")
 # Ten screen pixels to one each way: the path markers still show; a frame reads in under 1 ms.
-SIZE = "80x60"
-FRAME = tuple(int(n) for n in SIZE.split("x"))  # width, height: roadsim.Drive's frame_size
+FRAME = (80, 60)  # width, height: roadsim.Drive's frame_size
+SIZE = "%dx%d" % FRAME  # the lab's --record-size
 BANNER_ROWS = FRAME[1] // 6  # the banner's 100 of the screen's 600 rows show nothing of the course
 
 
@@ -33,7 +34,7 @@ _png = ctypes.CDLL(ctypes.util.find_library("png16") or "libpng16.so.16")
 _RGB = 2  # PNG_FORMAT_RGB
 
 
-def read_png(path):
+def read_png(path: str) -> npt.NDArray[np.uint8]:
     """The frame as an array of rows x columns x RGB bytes."""
     image = _Image(version=1)
     if _png.png_image_begin_read_from_file(ctypes.byref(image), path.encode()):
@@ -46,12 +47,12 @@ def read_png(path):
     raise OSError(f"{path}: {image.message.decode(errors='replace')}")
 
 
-def view(path):
+def view(path: str) -> npt.NDArray[np.uint8]:
     """The part of the frame that shows the course and the dashboard."""
     return read_png(path)[BANNER_ROWS:]
 
 
-def stage(course, folder):
+def stage(course: str, folder: str) -> str:
     """A copy of COURSE in FOLDER beside the game's bitmaps: the lab takes them from there."""
     for name in os.listdir(DATA):
         if name.endswith(".bmp"):
@@ -61,7 +62,7 @@ def stage(course, folder):
     return staged
 
 
-def read_log(folder):
+def read_log(folder: str) -> list[dict[str, str]]:
     """The rows of a recording's driving_log.csv."""
     with open(os.path.join(folder, "driving_log.csv"), newline="") as file:
         return list(csv.DictReader(file))

@@ -19,10 +19,12 @@ import subprocess
 import sys
 import tempfile
 import time
+import typing
 
 from frames import BANNER_ROWS, DATA, FRAME, LAB, SIZE, np, read_log, stage, view
 import drive
 import net
+import numpy.typing as npt
 import torch
 import train
 
@@ -67,6 +69,16 @@ Job = collections.namedtuple("Job", "course seed")
 Row = collections.namedtuple("Row", "name seed mine expert teacher")
 
 
+Array = npt.NDArray[typing.Any]
+
+
+class Taught(typing.NamedTuple):
+    """What drives teach: the views, the speeds and the teacher's choices of every step."""
+    views: torch.Tensor
+    speeds: torch.Tensor
+    targets: torch.Tensor
+
+
 def course_file(name):
     if name == "meadow_loop":
         return os.path.join(DATA, "courses.txt")
@@ -89,7 +101,9 @@ def network(driver):
     return choose
 
 
-def run(jobs, laps, choose=None, steps=None, learn=True):
+def run(jobs: list[Job], laps: int,
+        choose: typing.Callable[[Array, Array], Array] | None = None,
+        steps: int | None = None, learn: bool = True) -> tuple[list[roadsim.Drive], Taught | None]:
     """Drives every (course file, seed) of JOBS side by side, stepped together on all cores: by the
     teacher, or by CHOOSE (views, speeds -> commands) when given, each for LAPS laps or at most
     STEPS steps. Returns the drives and, when LEARN, what they teach: the views, speeds and the
@@ -98,7 +112,7 @@ def run(jobs, laps, choose=None, steps=None, learn=True):
     for each, job in zip(drives, jobs):
         each.reset(job.seed)
     teachers = [train.pursuit(each.waypoints, each.obstacles) for each in drives]
-    taught = ([], [], [])
+    taught: tuple[list[Array], ...] = ([], [], [])
     live = list(range(len(drives)))
     while live:
         going = [drives[i] for i in live]
@@ -110,14 +124,18 @@ def run(jobs, laps, choose=None, steps=None, learn=True):
             named = [dict(zip(roadsim.STATE_FIELDS, state)) for state in states]
             asked = np.array([teachers[i](state) for i, state in zip(live, named)], np.float32)
         if learn:
+            assert views is not None and asked is not None
             near = np.abs(states[:, FIELD["cross_track"]]) <= train.LOST_FT
-            for column, data in zip(taught, (views, speeds, asked)):
+            learned: tuple[Array, ...] = (views, speeds, asked)
+            for column, data in zip(taught, learned):
                 column.append(data[near])
-        roadsim.step_many(going, choose(views, speeds) if choose else asked)
+        chosen = choose(views, speeds) if choose and views is not None else asked
+        assert chosen is not None
+        roadsim.step_many(going, chosen)
         live = [i for i in live if not drives[i].over and (not steps or drives[i].steps < steps)]
     if not learn:
         return drives, None
-    return drives, tuple(torch.from_numpy(np.concatenate(column)) for column in taught)
+    return drives, Taught(*(torch.from_numpy(np.concatenate(column)) for column in taught))
 
 
 def autopilot(course, seed, laps, work):
@@ -189,7 +207,7 @@ def table(rows):
     print("|---|---|---|---|---|---|---|---|---|---|")
     met = 0
     totals = np.zeros(3, int)
-    seconds = [[], []]
+    seconds: list[list[float]] = [[], []]
     for name, seed, mine, expert, teacher in rows:
         (rms, hits), (expert_rms, expert_hits) = figures(mine), figures(expert)
         ok = len(mine) == EVAL_LAPS and rms <= 2 * expert_rms and hits <= expert_hits
@@ -228,6 +246,7 @@ def teach(courses, seeds, rounds, epochs, steps, smoke):
     with timed("the teacher's drives"):
         _, data = run([Job(course, seed) for course in courses for seed in seeds], 1,
                       steps=steps if smoke else None)
+    assert data is not None
     driver = net.Driver()
     with timed(f"training on {len(data[0])} frames"):
         say("RMS error steering {:.2f} deg, speed {:.2f} mph".format(
@@ -236,7 +255,8 @@ def teach(courses, seeds, rounds, epochs, steps, smoke):
         with timed(f"round {round}: its own drives"):
             _, more = run([Job(course, 200 + 10 * round + i) for i, course in enumerate(courses)],
                           1, network(driver), steps)
-        data = [torch.cat(pair) for pair in zip(data, more)]
+        assert more is not None
+        data = Taught(*(torch.cat(pair) for pair in zip(data, more)))
         with timed(f"round {round}: training on {len(more[0])} frames of its own driving, "
                    f"{len(data[0])} in all"):
             say("RMS error steering {:.2f} deg, speed {:.2f} mph".format(

@@ -13,6 +13,8 @@ import argparse
 import json
 import os
 import sys
+from collections.abc import Callable, Iterable, Mapping, Sequence
+from typing import Any
 
 from frames import ROOT, np, read_log, view
 import net
@@ -30,7 +32,11 @@ SPEED_QUANTILE = 0.3
 TEACHER_OPTIONS = ["--clearance", "9"]
 
 
-def pursuit(waypoints, obstacles):
+# A teacher: pure pursuit's steering and speed for a state.
+Teacher = Callable[[Mapping[str, Any]], tuple[float, float]]
+
+
+def pursuit(waypoints: Iterable[Sequence[float]], obstacles: Iterable[Sequence[float]]) -> Teacher:
     """Pure pursuit with TEACHER_OPTIONS on a course: its answer, steering and speed, to a state (a
     mapping with x, y, heading, speed and waypoint). WAYPOINTS: rows of x, y, target speed;
     OBSTACLES: rows of x, y, strength, as that drive's seed placed them."""
@@ -44,14 +50,15 @@ def pursuit(waypoints, obstacles):
                  "waypoint": int(state["waypoint"])}, options)
 
 
-def teacher(folder):
+def teacher(folder: str) -> Teacher:
     """Pure pursuit's answer to a state of the recording in FOLDER, from the JSON beside it."""
     with open(folder + ".json") as file:
         drive = json.load(file)
     return pursuit(drive["waypoints"], drive["obstacles"])
 
 
-def load(folders, every=1):
+def load(folders: Sequence[str],
+         every: int = 1) -> tuple[torch.Tensor, torch.Tensor, torch.Tensor]:
     """Views, speeds and the teacher's choices of every EVERY-th step near the track."""
     views, speeds, targets = [], [], []
     for folder in folders:
@@ -66,7 +73,8 @@ def load(folders, every=1):
             torch.tensor(targets, dtype=torch.float32))
 
 
-def fit(driver, views, speeds, targets, epochs, seed=0):
+def fit(driver: net.Driver, views: torch.Tensor, speeds: torch.Tensor, targets: torch.Tensor,
+        epochs: int, seed: int = 0) -> list[float]:
     """Adam on the scaled absolute error of the steering and the quantile loss of the speed; returns
     the RMS errors of both. The absolute error learns the teacher's median steering: where, in views
     alike, it passes an obstacle now on one side and now on the other, the mean drives into it."""
@@ -96,7 +104,7 @@ def fit(driver, views, speeds, targets, epochs, seed=0):
     return error.pow(2).mean(0).sqrt().tolist()
 
 
-def main():
+def main() -> None:
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("model")
     parser.add_argument("recordings", nargs="+")

@@ -19,8 +19,9 @@ PYBIND11_MODULE(_roadsim, module) {
     module.attr("DEFAULT_LAP_LIMIT") = defaultLapLimitMs / 1000.0;
     module.attr("DEFAULT_MAX_CROSS_TRACK") = defaultMaxCrossTrackFt;
     module.attr("DEFAULT_FRAME_SIZE") = py::make_tuple(defaultObservedWidth, defaultObservedHeight);
-    module.def("check_seed", [](const py::handle& seed) { return checkedSeed(seed); },
-               py::arg("seed"), "SEED as a whole number, refused where roadsim-lab --seed would.");
+    module.def(
+        "check_seed", [](Seed seed) { return seed.value; }, py::arg("seed"),
+        "SEED as a whole number, refused where roadsim-lab --seed would.");
     bindDrive(module);
     bindBatch(module);
 }

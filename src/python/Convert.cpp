@@ -6,13 +6,13 @@
 #include <fstream>
 #include <sstream>
 
-std::string pathText(const py::object& path) {
-    return py::str(py::module_::import("os").attr("fspath")(path));
+std::string folderName(const Folder& folder) {
+    return folder ? folder->u8string() : "";
 }
 
-CourseText readCourse(const py::object& path) {
-    const std::string name = pathText(path);
-    std::ifstream file(std::filesystem::u8path(name), std::ios::binary);
+CourseText readCourse(const std::filesystem::path& path) {
+    const std::string name = path.u8string();
+    std::ifstream file(path, std::ios::binary);
     std::ostringstream text;
     if (!file || !(text << file.rdbuf())) {
         PyErr_SetString(PyExc_FileNotFoundError, ("cannot read the course file " + name).c_str());
@@ -26,12 +26,12 @@ void refuse(std::string problem) {
     if (!problem.empty()) throw py::value_error(problem);
 }
 
-EpisodeSpec episodeSpec(const py::object& images, const py::object& frameSize, bool draw, int laps,
+EpisodeSpec episodeSpec(const Folder& images, const FrameSize& frameSize, bool draw, int laps,
                         double lapLimit, double maxCrossTrack, int frameMs) {
     EpisodeSpec spec;
-    spec.imageFolder = images.is_none() ? "" : pathText(images);
-    if (!frameSize.is_none()) {
-        const auto [width, height] = frameSize.cast<std::pair<int, int>>();
+    spec.imageFolder = folderName(images);
+    if (frameSize) {
+        const auto [width, height] = *frameSize;
         if (!frameSizeFits(width, height))
             refuse(frameSizeProblem("frame_size",
                                     std::to_string(width) + "x" + std::to_string(height)));

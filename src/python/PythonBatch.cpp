@@ -1,48 +1,74 @@
 // The batch's checks before a round, in Python's words, and its arrays as views that step with it.
 #include "PythonBatch.h"
 
+#include <variant>
+
 namespace {
 
-// Each course with its images: IMAGES is one folder for all, a folder for each, or None.
-std::vector<CourseText> courseTexts(const py::sequence& courses, const py::object& images) {
-    const bool each = py::isinstance<py::list>(images) || py::isinstance<py::tuple>(images);
-    if (each && py::len(images) != py::len(courses))
+// One folder (or None) for all the courses, or one for each.
+using Folders = std::variant<Folder, std::vector<Folder>>;
+
+std::vector<CourseText> courseTexts(const std::vector<std::filesystem::path>& courses,
+                                    const Folders& images) {
+    const auto* const each = std::get_if<std::vector<Folder>>(&images);
+    if (each && each->size() != courses.size())
         throw py::value_error("images must be one folder, or one for each course");
     std::vector<CourseText> texts;
-    for (size_t i = 0; i < py::len(courses); ++i) {
-        texts.push_back(readCourse(py::object(courses[i])));
-        const py::object folder = each ? py::object(images[py::int_(i)]) : images;
-        texts.back().imageFolder = folder.is_none() ? "" : pathText(folder);
+    for (size_t i = 0; i < courses.size(); ++i) {
+        texts.push_back(readCourse(courses[i]));
+        texts.back().imageFolder = folderName(each ? (*each)[i] : std::get<Folder>(images));
     }
     if (texts.empty()) throw py::value_error("a batch needs at least one course");
     return texts;
 }
 
+// The batch's arrays as views that keep it alive, for its Python object.
+py::dict views(const PythonBatch& batch) {
+    const py::object self = py::cast(&batch, py::return_value_policy::reference);
+    const Batch& b = batch.batch();
+    const auto n = static_cast<py::ssize_t>(b.size());
+    py::dict out;
+    out["states"] = view(b.states().data(), {n, stateFieldCount}, self);
+    out["experts"] = view(b.experts().data(), {n, 2}, self);
+    out["rewards"] = view(b.rewards().data(), {n}, self);
+    out["terminated"] = view(reinterpret_cast<const bool*>(b.terminated().data()), {n}, self);
+    out["truncated"] = view(reinterpret_cast<const bool*>(b.truncated().data()), {n}, self);
+    if (b.frameWidth() > 0)
+        out["frames"] = view(b.frames().data(), {n, b.frameHeight(), b.frameWidth(), 3}, self);
+    return out;
+}
+
+void bindBatchDrive(py::module_& module) {
+    py::class_<BatchDrive> drive(module, "BatchDrive", "One drive of a Batch, for reading.");
+    drive.def(
+        "screen",
+        [](const BatchDrive& d) {
+            return screenArray(d.episode(), d.episode().getSpec().drawScreen || d.batch->watched());
+        },
+        "The whole 800 x 600 frame, (600, 800, 3) uint8.");
+    addReadouts(drive, [](const BatchDrive& d) -> const Episode& { return d.episode(); });
+}
+
 }  // namespace
 
-PythonBatch::PythonBatch(std::vector<CourseText> courses, const EpisodeSpec& spec,
-                         unsigned threads, bool autoreset)
+PythonBatch::PythonBatch(std::vector<CourseText> courses, const EpisodeSpec& spec, unsigned threads,
+                         bool autoreset)
     : drives(courses, spec, threads, autoreset) {
     refuse(drives.problem());
 }
 
-std::vector<unsigned> PythonBatch::seedsOf(const py::sequence& seeds) const {
-    if (py::len(seeds) != drives.size())
+void PythonBatch::reset(const std::vector<Seed>& seeds) {
+    if (seeds.size() != drives.size())
         throw py::value_error("one seed for each of the " + std::to_string(drives.size()) +
-                              " drives, not " + std::to_string(py::len(seeds)));
-    std::vector<unsigned> out;
-    for (const py::handle& seed : seeds) out.push_back(checkedSeed(seed));
-    return out;
-}
-
-void PythonBatch::reset(const py::sequence& seeds) {
-    const std::vector<unsigned> checked = seedsOf(seeds);
+                              " drives, not " + std::to_string(seeds.size()));
+    std::vector<unsigned> checked;
+    for (const Seed seed : seeds) checked.push_back(seed.value);
     const Claim claim(busy, "this batch");
     const py::gil_scoped_release released;
     drives.reset(checked);
 }
 
-py::tuple PythonBatch::step(const py::handle& actions, const py::object& seedFor) {
+py::tuple PythonBatch::step(const py::object& actions, const py::object& seedFor) {
     const std::vector<ControlCommand> asked = commands(actions, drives.size());
     if (!drives.started())
         throw std::runtime_error(std::string("step() before reset(): reset() starts the drive") +
@@ -89,13 +115,13 @@ void PythonBatch::watch(double speedUp) {
 void bindBatch(py::module_& module) {
     py::class_<PythonBatch>(module, "Batch",
                             "Episodes of drives stepped together on threads of their own.")
-        .def(py::init([](const py::sequence& courses, const py::object& images,
-                         const py::object& size, bool draw, int laps, double lapLimit,
+        .def(py::init([](const std::vector<std::filesystem::path>& courses, const Folders& images,
+                         const FrameSize& size, bool draw, int laps, double lapLimit,
                          double maxCrossTrack, int frameMs, unsigned threads, bool autoreset) {
                  const EpisodeSpec spec =
-                     episodeSpec(py::none(), size, draw, laps, lapLimit, maxCrossTrack, frameMs);
-                 return std::make_unique<PythonBatch>(courseTexts(courses, images), spec,
-                                                      threads, autoreset);
+                     episodeSpec(std::nullopt, size, draw, laps, lapLimit, maxCrossTrack, frameMs);
+                 return std::make_unique<PythonBatch>(courseTexts(courses, images), spec, threads,
+                                                      autoreset);
              }),
              py::arg("courses"), py::kw_only(), py::arg("images") = py::none(),
              py::arg("frame_size") = py::none(), py::arg("draw") = false,
@@ -103,7 +129,12 @@ void bindBatch(py::module_& module) {
              py::arg("lap_limit") = defaultLapLimitMs / 1000.0,
              py::arg("max_cross_track") = defaultMaxCrossTrackFt,
              py::arg("frame_ms") = defaultFrameMs, py::arg("threads") = 0,
-             py::arg("autoreset") = false)
+             py::arg("autoreset") = false,
+             "A drive of each course file of COURSES, all with the keywords of Drive; an episode "
+             "also ends with the car more than MAX_CROSS_TRACK feet from the track. IMAGES: one "
+             "folder for all, or one (or None) for each course. THREADS step the drives (0: one a "
+             "core, at most one a drive); with AUTORESET an ended episode starts again at the "
+             "next step.")
         .def("reset", &PythonBatch::reset, py::arg("seeds"),
              "Starts drive i again from seeds[i], for every i.")
         .def("step", &PythonBatch::step, py::arg("actions"), py::arg("seed_for") = py::none(),
@@ -112,31 +143,23 @@ void bindBatch(py::module_& module) {
              "states, rewards, terminated, truncated and experts, and the drives whose count of "
              "finished laps changed.")
         .def("watch", &PythonBatch::watch, py::arg("speed_up") = 1.0,
-             "Shows every later frame of a batch of one in a window.")
-        .def("drive", [](const py::object& self, size_t i) {
-                 const PythonBatch& batch = self.cast<const PythonBatch&>();
-                 if (i >= batch.batch().size()) throw py::index_error("no drive " + std::to_string(i));
-                 return BatchDrive{self, &batch, i};
-             }, py::arg("index"), "Drive INDEX, for reading its course and figures.")
-        .def_property_readonly("size", [](const PythonBatch& b) { return b.batch().size(); })
-        .def_property_readonly("threads", [](const PythonBatch& b) { return b.batch().threads(); })
-        .def("views", [](const py::object& self) {
-            const Batch& b = self.cast<const PythonBatch&>().batch();
-            const auto n = static_cast<py::ssize_t>(b.size());
-            py::dict out;
-            out["states"] = view(b.states().data(), {n, stateFieldCount}, self);
-            out["experts"] = view(b.experts().data(), {n, 2}, self);
-            out["rewards"] = view(b.rewards().data(), {n}, self);
-            out["terminated"] = view(reinterpret_cast<const bool*>(b.terminated().data()), {n}, self);
-            out["truncated"] = view(reinterpret_cast<const bool*>(b.truncated().data()), {n}, self);
-            if (b.frameWidth() > 0)
-                out["frames"] = view(b.frames().data(), {n, b.frameHeight(), b.frameWidth(), 3}, self);
-            return out;
-        }, "Read-only arrays of the last round, a row a drive, which change as the batch steps.");
-
-    py::class_<BatchDrive> drive(module, "BatchDrive", "One drive of a Batch, for reading.");
-    drive.def("screen", [](const BatchDrive& d) {
-        return screenArray(d.episode(), d.episode().getSpec().drawScreen || d.batch->watched());
-    }, "The whole 800 x 600 frame, (600, 800, 3) uint8.");
-    addReadouts(drive, [](const BatchDrive& d) -> const Episode& { return d.episode(); });
+             "Shows every later frame of a batch of one in a window, SPEED_UP times real time.")
+        .def(
+            "drive",
+            [](const PythonBatch& batch, size_t i) {
+                if (i >= batch.batch().size())
+                    throw py::index_error("no drive " + std::to_string(i));
+                return BatchDrive{py::cast(&batch, py::return_value_policy::reference), &batch, i};
+            },
+            py::arg("index"), "Drive INDEX, for reading its course and figures.")
+        .def_property_readonly(
+            "size", [](const PythonBatch& b) { return b.batch().size(); }, "How many drives.")
+        .def_property_readonly(
+            "threads", [](const PythonBatch& b) { return b.batch().threads(); },
+            "How many threads step the drives, the caller's among them.")
+        .def("views", &views,
+             "Read-only arrays of the last round, a row a drive, which change as the batch "
+             "steps: states, experts, rewards, terminated, truncated and, with a frame_size, "
+             "frames.");
+    bindBatchDrive(module);
 }

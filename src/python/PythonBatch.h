@@ -12,19 +12,17 @@ class PythonBatch {
     PythonBatch(std::vector<CourseText> courses, const EpisodeSpec& spec, unsigned threads,
                 bool autoreset);
 
-    void reset(const py::sequence& seeds);
+    void reset(const std::vector<Seed>& seeds);
     // SEED_FOR(i) gives the seed of drive i when its episode ended and it starts again.
     // Answers copies of the round's states, rewards, terminated, truncated and experts, and the
     // drives whose count of finished laps changed.
-    py::tuple step(const py::handle& actions, const py::object& seedFor);
+    py::tuple step(const py::object& actions, const py::object& seedFor);
     void watch(double speedUp);
 
     const Batch& batch() const { return drives; }
     bool watched() const { return watcher != nullptr; }
 
   private:
-    std::vector<unsigned> seedsOf(const py::sequence& seeds) const;
-
     Batch drives;
     std::unique_ptr<Watcher> watcher;
     std::atomic<bool> busy{false};

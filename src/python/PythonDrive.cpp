@@ -6,7 +6,7 @@
 #include <cstring>
 #include <thread>
 
-PythonDrive::PythonDrive(const py::object& course, const EpisodeSpec& spec)
+PythonDrive::PythonDrive(const std::filesystem::path& course, const EpisodeSpec& spec)
     : episode([&] {
           CourseText text = readCourse(course);
           return Episode(std::move(text.text), text.source, spec);
@@ -15,11 +15,10 @@ PythonDrive::PythonDrive(const py::object& course, const EpisodeSpec& spec)
     frameBytes.resize(static_cast<size_t>(spec.frameWidth) * spec.frameHeight * 3);
 }
 
-void PythonDrive::reset(const py::handle& seed) {
-    const unsigned checked = checkedSeed(seed);
+void PythonDrive::reset(Seed seed) {
     const Claim claim(busy, "this drive");
     const py::gil_scoped_release released;
-    episode.reset(checked);
+    episode.reset(seed.value);
     takeFrame();
 }
 
@@ -31,7 +30,7 @@ void PythonDrive::checkSteppable() const {
                                  "): reset() it to drive again");
 }
 
-void PythonDrive::step(const py::handle& action) {
+void PythonDrive::step(const py::object& action) {
     const ControlCommand command = commands(action, 1).front();
     checkSteppable();
     const Claim claim(busy, "this drive");
@@ -82,7 +81,7 @@ std::vector<PythonDrive*> driveList(const py::sequence& drives) {
     return list;
 }
 
-void stepMany(const py::sequence& drives, const py::handle& actions) {
+void stepMany(const py::sequence& drives, const py::object& actions) {
     const std::vector<PythonDrive*> list = driveList(drives);
     const std::vector<ControlCommand> asked = commands(actions, list.size());
     for (const PythonDrive* drive : list) drive->checkSteppable();
@@ -124,17 +123,20 @@ void bindDrive(py::module_& module) {
     py::class_<PythonDrive> drive(module, "Drive",
                                   "One drive of a course, stepped every 50 ms of simulated time.");
     drive
-        .def(py::init([](const py::object& course, const py::object& images,
-                         const py::object& size, bool draw, int laps, double lapLimit,
-                         int frameMs) {
+        .def(py::init([](const std::filesystem::path& course, const Folder& images,
+                         const FrameSize& size, bool draw, int laps, double lapLimit, int frameMs) {
                  return std::make_unique<PythonDrive>(
-                     course, episodeSpec(images, size, draw, laps, lapLimit,
-                                         defaultMaxCrossTrackFt, frameMs));
+                     course, episodeSpec(images, size, draw, laps, lapLimit, defaultMaxCrossTrackFt,
+                                         frameMs));
              }),
              py::arg("course"), py::kw_only(), py::arg("images") = py::none(),
              py::arg("frame_size") = py::none(), py::arg("draw") = false,
              py::arg("laps") = defaultLaps, py::arg("lap_limit") = defaultLapLimitMs / 1000.0,
-             py::arg("frame_ms") = defaultFrameMs)
+             py::arg("frame_ms") = defaultFrameMs,
+             "A drive of the course file COURSE for LAPS laps, each within LAP_LIMIT seconds, "
+             "FRAME_MS of simulated time a frame; reset() starts it. IMAGES: the bitmaps' folder "
+             "(None: no sprites); FRAME_SIZE: (width, height) of the frame the driver sees (None: "
+             "no frame); DRAW: the whole screen too, for screen().")
         .def("reset", &PythonDrive::reset, py::arg("seed") = 1,
              "Reads the course again with the seed's obstacles and runs to the first step.")
         .def("step", &PythonDrive::step, py::arg("action"),
@@ -142,24 +144,27 @@ void bindDrive(py::module_& module) {
         .def("frame", &PythonDrive::frame, "The frame the driver sees, (H, W, 3) uint8.")
         .def("screen", &PythonDrive::screen, "The whole 800 x 600 frame, (600, 800, 3) uint8.")
         .def("watch", &PythonDrive::watch, py::arg("speed_up") = 1.0,
-             "Shows every later frame in a window.");
+             "Shows every later frame in a window, SPEED_UP times real time.");
     addReadouts(drive, [](const PythonDrive& d) -> const Episode& { return d.stepped(); });
 
     module.def("step_many", &stepMany, py::arg("drives"), py::arg("actions"),
                "Steps drive i with actions[i] for every i, on all cores; each drive once.");
     module.def(
-        "stack_states", [](const py::sequence& drives) {
+        "stack_states",
+        [](const py::sequence& drives) {
             return stacked<float>(drives, {stateFieldCount}, [](const PythonDrive& d, float* out) {
                 d.stepped().writeState(out);
             });
         },
-        py::arg("drives"));
-    module.def("stack_frames", &stackFrames, py::arg("drives"));
+        py::arg("drives"), "The state of every drive, a row each in STATE_FIELDS order.");
+    module.def("stack_frames", &stackFrames, py::arg("drives"),
+               "The frame of every drive, (N, H, W, 3) uint8: the drives' frames of one size.");
     module.def(
-        "stack_experts", [](const py::sequence& drives) {
+        "stack_experts",
+        [](const py::sequence& drives) {
             return stacked<float>(drives, {2}, [](const PythonDrive& d, float* out) {
                 d.stepped().writeExpert(out);
             });
         },
-        py::arg("drives"));
+        py::arg("drives"), "What the built-in autopilot would ask of every drive, (N, 2).");
 }

@@ -9,10 +9,10 @@
 
 class PythonDrive {
   public:
-    PythonDrive(const py::object& course, const EpisodeSpec& spec);
+    PythonDrive(const std::filesystem::path& course, const EpisodeSpec& spec);
 
-    void reset(const py::handle& seed);
-    void step(const py::handle& action);
+    void reset(Seed seed);
+    void step(const py::object& action);
     // Every later frame in a window, at real-time pace or speedUp times faster.
     void watch(double speedUp);
     py::array_t<uint8_t> frame() const { return frameArray(episode, frameBytes.data()); }

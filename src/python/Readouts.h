@@ -21,29 +21,48 @@ py::object frameSize(const Episode& episode);
 template <typename Bound, typename Read>
 void addReadouts(py::class_<Bound>& bound, Read read) {
     const auto drive = [read](const Bound& self) -> const Drive& { return read(self).stepped(); };
-    bound.def("state", [read](const Bound& s) { return stateArray(read(s)); },
-              "The state at this step, in STATE_FIELDS order.")
-        .def("expert", [read](const Bound& s) { return expertArray(read(s)); },
-             "What the built-in autopilot at the lab's defaults would ask now.")
-        .def("laps", [drive](const Bound& s) { return lapList(drive(s)); },
-             "The figures of every finished lap.")
-        .def_property_readonly("over", [drive](const Bound& s) { return drive(s).over(); })
-        .def_property_readonly("end", [drive](const Bound& s) { return endWords(drive(s).end()); })
-        .def_property_readonly("steps",
-                               [drive](const Bound& s) { return drive(s).current().step; })
-        .def_property_readonly("distance", [drive](const Bound& s) { return drive(s).distance(); })
-        .def_property_readonly("hits", [drive](const Bound& s) { return drive(s).hits(); })
-        .def_property_readonly("lap_count",
-                               [drive](const Bound& s) { return drive(s).getLaps().size(); })
-        .def_property_readonly("course_length",
-                               [drive](const Bound& s) { return drive(s).courseLength(); })
-        .def_property_readonly("course_name",
-                               [drive](const Bound& s) { return drive(s).getCourse().getName(); })
+    bound
+        .def(
+            "state", [read](const Bound& s) { return stateArray(read(s)); },
+            "The state at this step, in STATE_FIELDS order.")
+        .def(
+            "expert", [read](const Bound& s) { return expertArray(read(s)); },
+            "What the built-in autopilot at the lab's defaults would ask now.")
+        .def(
+            "laps", [drive](const Bound& s) { return lapList(drive(s)); },
+            "The figures of every finished lap.")
+        .def_property_readonly(
+            "over", [drive](const Bound& s) { return drive(s).over(); }, "Whether the drive ended.")
+        .def_property_readonly(
+            "end", [drive](const Bound& s) { return endWords(drive(s).end()); },
+            "How the drive stands, in the lab's words: running, finished, strayed, ...")
+        .def_property_readonly(
+            "steps", [drive](const Bound& s) { return drive(s).current().step; },
+            "The driver steps so far.")
+        .def_property_readonly(
+            "distance", [drive](const Bound& s) { return drive(s).distance(); },
+            "Feet along the course so far: every finished lap whole, and the current one's.")
+        .def_property_readonly(
+            "hits", [drive](const Bound& s) { return drive(s).hits(); },
+            "Obstacles hit so far, each once a lap.")
+        .def_property_readonly(
+            "lap_count", [drive](const Bound& s) { return drive(s).getLaps().size(); },
+            "Laps finished.")
+        .def_property_readonly(
+            "course_length", [drive](const Bound& s) { return drive(s).courseLength(); },
+            "Feet from the first waypoint to the last.")
+        .def_property_readonly(
+            "course_name", [drive](const Bound& s) { return drive(s).getCourse().getName(); },
+            "The course's name, as its file gives it.")
         .def_property_readonly(
             "waypoints",
-            [drive](const Bound& s) { return objectArray(drive(s).getCourse().getWaypoints()); })
+            [drive](const Bound& s) { return objectArray(drive(s).getCourse().getWaypoints()); },
+            "Rows of x and y (feet) and target speed (mph).")
         .def_property_readonly(
             "obstacles",
-            [drive](const Bound& s) { return objectArray(drive(s).getCourse().getObstacles()); })
-        .def_property_readonly("frame_size", [read](const Bound& s) { return frameSize(read(s)); });
+            [drive](const Bound& s) { return objectArray(drive(s).getCourse().getObstacles()); },
+            "Rows of x and y (feet) and strength, as the seed placed them.")
+        .def_property_readonly(
+            "frame_size", [read](const Bound& s) { return frameSize(read(s)); },
+            "(width, height) of the frame the driver sees; None without one.");
 }

@@ -7,6 +7,7 @@ many drives as a vector environment stepped on all cores, and importing roadsim 
 (course=PATH) for gymnasium.make.
 """
 import sys
+from typing import Any, NoReturn
 
 from ._paths import DATA
 from ._roadsim import (MAX_STEERING, SPEED_STEP, STATE_FIELDS, STEERING_STEP, STEP_MS, TOP_SPEED,
@@ -20,17 +21,19 @@ try:
     import gymnasium
     from gymnasium.vector import AutoresetMode  # noqa: F401 (new in 1.1, which the vector needs)
 except ImportError:
-    gymnasium = None
+    _has_gymnasium = False
+else:
+    _has_gymnasium = True
 
 
-def _needs_gymnasium(*args, **kwargs):
+def _needs_gymnasium(*args: Any, **kwargs: Any) -> NoReturn:
     found = getattr(sys.modules.get("gymnasium"), "__version__", None)
     raise ImportError("roadsim.make and roadsim.make_vec need Gymnasium 1.1 or later"
                       + (f" (found {found})" if found else ", which is not installed")
                       + ": install Debian's python3-gymnasium, or `pip install gymnasium`")
 
 
-def _register():
+def _register() -> None:
     """The shipped courses' ids and roadsim/Course-v0 (course=PATH), each once."""
     ids = [(f"roadsim/{name}-v0", {"course": name}) for name in courses()]
     for id_, kwargs in ids + [("roadsim/Course-v0", {})]:
@@ -39,11 +42,12 @@ def _register():
                                vector_entry_point="roadsim.vector:RoadsimVectorEnv", kwargs=kwargs)
 
 
-if gymnasium is None:
-    make = make_vec = _needs_gymnasium
-else:
+# Where Gymnasium is found first: a type checker takes the first definition of make and make_vec.
+if _has_gymnasium:
     from .env import RoadsimEnv, make
     from .vector import RoadsimVectorEnv, make_vec
 
     __all__ += ["RoadsimEnv", "RoadsimVectorEnv"]
     _register()
+else:
+    make = make_vec = _needs_gymnasium

@@ -4,8 +4,11 @@ import os
 
 from ._paths import DATA
 
+# A path as text or as a path object; where a course is asked for, a shipped course's name too.
+StrPath = str | os.PathLike[str]
 
-def courses():
+
+def courses() -> dict[str, str]:
     """The shipped courses by name, as {name: course file}: meadow_loop and the gallery's."""
     shipped = {"meadow_loop": os.path.join(DATA, "courses.txt")}
     for path in sorted(glob.glob(os.path.join(DATA, "gallery", "*.txt"))):
@@ -13,7 +16,7 @@ def courses():
     return shipped
 
 
-def locate(course, images=None):
+def locate(course: StrPath, images: StrPath | None = None) -> tuple[str, str]:
     """The course file and the bitmaps' folder for COURSE, a shipped course's name or a file's path.
 
     A shipped course takes the shipped bitmaps; a course file its own folder's, as roadsim-lab

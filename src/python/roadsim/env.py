@@ -2,20 +2,27 @@
 import glob
 import math
 import os
+from collections.abc import Sequence
+from typing import Any, cast
 
 import gymnasium
 import numpy as np
+import numpy.typing as npt
 from gymnasium import spaces
 
 from ._roadsim import (DEFAULT_FRAME_SIZE, DEFAULT_LAP_LIMIT, DEFAULT_LAPS,
                        DEFAULT_MAX_CROSS_TRACK, MAX_STEERING, SEEDS, STATE_FIELDS, STEP_MS,
-                       TOP_SPEED, Batch, check_seed)
-from .course import courses, locate
+                       TOP_SPEED, Batch, BatchDrive, check_seed)
+from .course import StrPath, courses, locate
 
 OBSERVATIONS = ("frame", "state", "both")
+# As OBS says: the frames, the states, or a dict of both ("frame", "state"); a row a drive in a
+# batch's.
+Observation = npt.NDArray[Any] | dict[str, npt.NDArray[Any]]
+Info = dict[str, Any]
 
 
-def state_space():
+def state_space() -> spaces.Box:
     """The state's Box: bounded where the car is (speed, steering), open elsewhere."""
     bounds = {"t": (0.0, math.inf), "speed": (0.0, TOP_SPEED),
               "steering": (-MAX_STEERING, MAX_STEERING), "waypoint": (0.0, math.inf)}
@@ -23,7 +30,7 @@ def state_space():
     return spaces.Box(np.array(low, np.float32), np.array(high, np.float32), dtype=np.float32)
 
 
-def action_space():
+def action_space() -> spaces.Box:
     """Steering degrees (positive right) and speed mph asked, within the car's limits."""
     return spaces.Box(np.array([-MAX_STEERING, 0.0], np.float32),
                       np.array([MAX_STEERING, TOP_SPEED], np.float32), dtype=np.float32)
@@ -33,8 +40,9 @@ class Episodes:
     """The batch of one or more drives behind an environment, with its spaces and the arrays of
     its last round; what RoadsimEnv and RoadsimVectorEnv share."""
 
-    def __init__(self, courses, obs, frame_size, laps, images, render_mode, autoreset,
-                 threads=0, **options):
+    def __init__(self, courses: Sequence[StrPath], obs: str, frame_size: tuple[int, int],
+                 laps: int, images: StrPath | None, render_mode: str | None, autoreset: bool,
+                 threads: int = 0, **options: Any) -> None:
         if obs not in OBSERVATIONS:
             raise ValueError(f"obs must be one of {', '.join(OBSERVATIONS)}, not {obs!r}")
         located = [locate(course, images) for course in courses]
@@ -43,7 +51,7 @@ class Episodes:
         seen = frames or render_mode is not None
         self.batch = Batch([path for path, _ in located],
                            images=[folder if seen else None for _, folder in located],
-                           frame_size=tuple(frame_size) if frames else None,
+                           frame_size=frame_size if frames else None,
                            draw=render_mode is not None, laps=laps, threads=threads,
                            autoreset=autoreset, **options)
         for _, folder in located if seen else ():
@@ -52,7 +60,7 @@ class Episodes:
                                       "roadsim-lab's are there without --images "
                                       "(images=roadsim.DATA takes the shipped ones)")
         self.obs = obs
-        self.observation_space = state_space()
+        self.observation_space: spaces.Space[Any] = state_space()
         if frames:
             width, height = frame_size
             picture = spaces.Box(0, 255, (height, width, 3), np.uint8)
@@ -63,17 +71,16 @@ class Episodes:
         self.states, self.experts, self.frames = (views["states"], views["experts"],
                                                   views.get("frames"))
 
-    def observe(self, states):
+    def observe(self, states: npt.NDArray[np.float32]) -> Observation:
         """The observation of every drive with STATES, a copy of theirs: the frames copied so that
         the next round leaves them be."""
-        if self.obs == "state":
+        if self.frames is None:  # obs "state"
             return states
-        if self.obs == "frame":
-            return self.frames.copy()
-        return {"frame": self.frames.copy(), "state": states}
+        frames = self.frames.copy()
+        return frames if self.obs == "frame" else {"frame": frames, "state": states}
 
 
-class RoadsimEnv(gymnasium.Env):
+class RoadsimEnv(gymnasium.Env[Observation, npt.ArrayLike]):
     """A drive of a roadsim course, one driver step (50 ms) a step, with the lab's car and course.
 
     Action: Box([-45, 0], [45, 60], float32): the steering angle asked, degrees, positive to the
@@ -111,49 +118,53 @@ class RoadsimEnv(gymnasium.Env):
 
     metadata = {"render_modes": ["human", "rgb_array"], "render_fps": 1000 // STEP_MS}
 
-    def __init__(self, course, obs="both", frame_size=DEFAULT_FRAME_SIZE, laps=DEFAULT_LAPS,
-                 images=None, render_mode=None, lap_limit=DEFAULT_LAP_LIMIT,
-                 max_cross_track=DEFAULT_MAX_CROSS_TRACK):
+    def __init__(self, course: StrPath, obs: str = "both",
+                 frame_size: tuple[int, int] = DEFAULT_FRAME_SIZE, laps: int = DEFAULT_LAPS,
+                 images: StrPath | None = None, render_mode: str | None = None,
+                 lap_limit: float = DEFAULT_LAP_LIMIT,
+                 max_cross_track: float = DEFAULT_MAX_CROSS_TRACK) -> None:
         if render_mode is not None and render_mode not in self.metadata["render_modes"]:
             raise ValueError("render_mode must be None, 'human' or 'rgb_array', "
                              f"not {render_mode!r}")
-        self._episodes = Episodes([course], obs, frame_size, laps, images, render_mode, False,
-                                  lap_limit=lap_limit, max_cross_track=max_cross_track)
+        self._episodes: Episodes | None = Episodes(
+            [course], obs, frame_size, laps, images, render_mode, False, lap_limit=lap_limit,
+            max_cross_track=max_cross_track)
         if render_mode == "human":
             self._episodes.batch.watch()
         self.render_mode = render_mode
         self.observation_space = self._episodes.observation_space
         self.action_space = self._episodes.action_space
-        self._drive = self._episodes.batch.drive(0)
-        self._laps = []
+        self._drive: BatchDrive | None = self._episodes.batch.drive(0)
+        self._laps: list[Any] = []
 
     @property
-    def drive(self):
+    def drive(self) -> BatchDrive:
         """The drive behind the environment (the course, its obstacles, its figures)."""
-        self._open()
-        return self._drive
+        return self._open()[1]
 
-    def reset(self, *, seed=None, options=None):
+    def reset(self, *, seed: int | None = None,
+              options: dict[str, Any] | None = None) -> tuple[Observation, Info]:
         """Start the drive again, obstacles scattered from SEED as roadsim-lab --seed SEED does
         (None: a seed from the environment's random numbers)."""
         if seed is not None:
             seed = check_seed(seed)
         super().reset(seed=seed)
-        self._open().reset([int(self.np_random.integers(SEEDS)) if seed is None else seed])
+        episodes, _ = self._open()
+        episodes.batch.reset([int(self.np_random.integers(SEEDS)) if seed is None else seed])
         self._laps = []
-        episodes = self._episodes
         return self._first(episodes.observe(episodes.states.copy())), {
             "expert": episodes.experts[0].copy(), "laps": self._laps}
 
-    def step(self, action):
-        states, rewards, terminated, truncated, experts, changed = self._open().step(action)
+    def step(self, action: npt.ArrayLike) -> tuple[Observation, float, bool, bool, Info]:
+        episodes, drive = self._open()
+        states, rewards, terminated, truncated, experts, changed = episodes.batch.step(action)
         if changed:
-            self._laps = self._drive.laps()
-        observation = self._first(self._episodes.observe(states))
+            self._laps = drive.laps()
+        observation = self._first(episodes.observe(states))
         return (observation, float(rewards[0]), bool(terminated[0]), bool(truncated[0]),
                 {"expert": experts[0], "laps": self._laps})
 
-    def render(self):
+    def render(self) -> npt.NDArray[np.uint8] | None:
         if self.render_mode == "rgb_array":
             return self.drive.screen()
         if self.render_mode is None:
@@ -161,34 +172,36 @@ class RoadsimEnv(gymnasium.Env):
                                   "environment with render_mode='rgb_array' or 'human'")
         return None
 
-    def close(self):
+    def close(self) -> None:
         # Letting the batch go closes its window, if it has one.
         self._episodes = self._drive = None
 
     @staticmethod
-    def _first(observation):
+    def _first(observation: Observation) -> Observation:
         """The one drive's observation of a batch's."""
         if isinstance(observation, dict):
             return {key: value[0] for key, value in observation.items()}
         return observation[0]
 
-    def _open(self):
-        if self._episodes is None:
+    def _open(self) -> tuple[Episodes, BatchDrive]:
+        """The episodes and the drive, while the environment is open."""
+        if self._episodes is None or self._drive is None:
             raise RuntimeError("the environment is closed")
-        return self._episodes.batch
+        return self._episodes, self._drive
 
 
-def make(course, obs="both", frame_size=DEFAULT_FRAME_SIZE, laps=DEFAULT_LAPS, images=None,
-         render_mode=None, **options):
+def make(course: StrPath, obs: str = "both", frame_size: tuple[int, int] = DEFAULT_FRAME_SIZE,
+         laps: int = DEFAULT_LAPS, images: StrPath | None = None, render_mode: str | None = None,
+         **options: float) -> RoadsimEnv:
     """A drive of COURSE (a shipped course's name or a course file) as a gymnasium.Env.
 
     See RoadsimEnv for the spaces, the reward and the episode; OPTIONS: lap_limit (seconds, 600),
     max_cross_track (feet, 30).
     """
     name = f"roadsim/{course}-v0" if isinstance(course, str) and course in courses() else None
-    kwargs = dict(obs=obs, frame_size=frame_size, laps=laps, images=images,
-                  render_mode=render_mode, **options)
+    kwargs: dict[str, Any] = dict(obs=obs, frame_size=frame_size, laps=laps, images=images,
+                                  render_mode=render_mode, **options)
     if name is None:
         name, kwargs["course"] = "roadsim/Course-v0", course
     # The bare environment, as registered: Gymnasium's checking wrappers cost on every step.
-    return gymnasium.make(name, disable_env_checker=True, **kwargs).unwrapped
+    return cast(RoadsimEnv, gymnasium.make(name, disable_env_checker=True, **kwargs).unwrapped)

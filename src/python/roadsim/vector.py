@@ -1,16 +1,20 @@
 """Many drives at once as a Gymnasium vector environment, stepped together by the C++ batch."""
 import os
+from collections.abc import Sequence
+from typing import Any
 
 import numpy as np
+import numpy.typing as npt
 from gymnasium.utils import seeding
 from gymnasium.vector import AutoresetMode, VectorEnv
 from gymnasium.vector.utils import batch_space
 
-from ._roadsim import DEFAULT_FRAME_SIZE, DEFAULT_LAPS, SEEDS, check_seed
-from .env import Episodes, RoadsimEnv
+from ._roadsim import DEFAULT_FRAME_SIZE, DEFAULT_LAPS, SEEDS, BatchDrive, check_seed
+from .course import StrPath
+from .env import Episodes, Info, Observation, RoadsimEnv
 
 
-class RoadsimVectorEnv(VectorEnv):
+class RoadsimVectorEnv(VectorEnv[Observation, npt.ArrayLike, npt.NDArray[Any]]):
     """NUM_ENVS drives, each as a RoadsimEnv, stepped at once by roadsim's own threads.
 
     COURSE: one course (a shipped course's name or a course file) for every drive, or a list of
@@ -29,8 +33,10 @@ class RoadsimVectorEnv(VectorEnv):
                 "render_fps": RoadsimEnv.metadata["render_fps"],
                 "autoreset_mode": AutoresetMode.NEXT_STEP}
 
-    def __init__(self, course, num_envs=None, obs="both", frame_size=DEFAULT_FRAME_SIZE,
-                 laps=DEFAULT_LAPS, images=None, render_mode=None, threads=0, **options):
+    def __init__(self, course: StrPath | Sequence[StrPath], num_envs: int | None = None,
+                 obs: str = "both", frame_size: tuple[int, int] = DEFAULT_FRAME_SIZE,
+                 laps: int = DEFAULT_LAPS, images: StrPath | None = None,
+                 render_mode: str | None = None, threads: int = 0, **options: float) -> None:
         names = [course] if isinstance(course, (str, os.PathLike)) else list(course)
         if not names:
             raise ValueError("make_vec needs at least one course")
@@ -42,7 +48,8 @@ class RoadsimVectorEnv(VectorEnv):
                              "roadsim.make(course, render_mode='human')")
         if render_mode not in (None, "rgb_array"):
             raise ValueError(f"render_mode must be None or 'rgb_array', not {render_mode!r}")
-        self._episodes = None  # until the batch is made: closing a half-made one is harmless
+        # Until the batch is made: closing a half-made one is harmless.
+        self._episodes: Episodes | None = None
         self._episodes = Episodes([names[i % len(names)] for i in range(num_envs)], obs,
                                   frame_size, laps, images, render_mode, True, threads, **options)
         self.num_envs = num_envs
@@ -51,18 +58,19 @@ class RoadsimVectorEnv(VectorEnv):
         self.single_action_space = self._episodes.action_space
         self.observation_space = batch_space(self.single_observation_space, num_envs)
         self.action_space = batch_space(self.single_action_space, num_envs)
-        self._drives = [self._episodes.batch.drive(i) for i in range(num_envs)]
+        self._drives: list[BatchDrive] = [self._episodes.batch.drive(i) for i in range(num_envs)]
         # Each drive's own random numbers, as each environment of SyncVectorEnv has them.
-        self._random = [None] * num_envs
+        self._random: list[np.random.Generator | None] = [None] * num_envs
         self._laps = np.empty(num_envs, object)
         # Every drive has every key of info at every step: one mask serves all, read-only.
         self._everyone = np.ones(num_envs, bool)
         self._everyone.flags.writeable = False
 
-    def reset(self, *, seed=None, options=None):
+    def reset(self, *, seed: int | Sequence[int | None] | None = None,
+              options: dict[str, Any] | None = None) -> tuple[Observation, Info]:
         """Reset every drive: SEED None (each from its own random numbers), a whole number S
         (drive i from S + i) or a list of one seed (or None) per drive."""
-        batch = self._open()
+        episodes = self._open()
         if seed is None or isinstance(seed, (int, np.integer)):
             seeds = [seed if seed is None else seed + i for i in range(self.num_envs)]
         else:
@@ -75,20 +83,18 @@ class RoadsimVectorEnv(VectorEnv):
         for i, single in enumerate(seeds):
             if single is not None:
                 self._random[i] = seeding.np_random(single)[0]
-        batch.reset([self._seed_for(i) if single is None else single
-                     for i, single in enumerate(seeds)])
+        episodes.batch.reset([self._seed_for(i) if single is None else single
+                              for i, single in enumerate(seeds)])
         self._laps = np.empty(self.num_envs, object)
         self._laps[:] = [[] for _ in range(self.num_envs)]
         self._laps.flags.writeable = False
-        episodes = self._episodes
         return episodes.observe(episodes.states.copy()), {
             "expert": episodes.experts.copy(), "_expert": self._everyone, "laps": self._laps,
             "_laps": self._everyone}
 
-    def step(self, actions):
-        episodes = self._episodes
-        if episodes is None:
-            raise RuntimeError("the environment is closed")
+    def step(self, actions: npt.ArrayLike) -> tuple[Observation, npt.NDArray[Any],
+                                                      npt.NDArray[Any], npt.NDArray[Any], Info]:
+        episodes = self._open()
         states, rewards, terminated, truncated, experts, changed = episodes.batch.step(
             actions, self._seed_for)
         if changed:
@@ -102,28 +108,32 @@ class RoadsimVectorEnv(VectorEnv):
                 {"expert": experts, "_expert": self._everyone, "laps": self._laps,
                  "_laps": self._everyone})
 
-    def render(self):
+    # Without a render_mode, a None for each drive, as SyncVectorEnv gives, which Gymnasium's type
+    # does not allow for.
+    def render(self) -> tuple[npt.NDArray[np.uint8] | None, ...]:  # type: ignore[override]
         """Each drive's full 800x600 frame (render_mode "rgb_array"), as SyncVectorEnv has them."""
         if self.render_mode is None:
             return tuple(None for _ in self._drives)
         return tuple(drive.screen() for drive in self._drives)
 
-    def close_extras(self, **kwargs):
+    def close_extras(self, **kwargs: Any) -> None:
         self._episodes, self._drives = None, []
 
-    def _open(self):
+    def _open(self) -> Episodes:
         if self._episodes is None:
             raise RuntimeError("the environment is closed")
-        return self._episodes.batch
+        return self._episodes
 
-    def _seed_for(self, i):
+    def _seed_for(self, i: int) -> int:
         """A seed for drive I from its own random numbers, as its environment's reset() draws."""
-        if self._random[i] is None:
-            self._random[i] = seeding.np_random()[0]
-        return int(self._random[i].integers(SEEDS))
+        random = self._random[i]
+        if random is None:
+            random = self._random[i] = seeding.np_random()[0]
+        return int(random.integers(SEEDS))
 
 
-def make_vec(course, num_envs=None, **options):
+def make_vec(course: StrPath | Sequence[StrPath], num_envs: int | None = None,
+             **options: Any) -> RoadsimVectorEnv:
     """NUM_ENVS drives of COURSE (one course, or a list taken in turn) as a Gymnasium vector
     environment whose drives step together on all cores; see RoadsimVectorEnv."""
     return RoadsimVectorEnv(course, num_envs, **options)

@@ -18,9 +18,9 @@ struct CourseText {
 
 class Batch {
   public:
-    // One episode of SPEC for each course, with the course's images. THREADS counts the caller; 0: one a core, at most one a
-    // drive. With AUTORESET, a drive whose episode ended is reset at its next step instead of
-    // being stepped (the step's action ignored, its reward 0).
+    // One episode of SPEC for each course, with the course's images. THREADS counts the caller; 0:
+    // one a core, at most one a drive. With AUTORESET, a drive whose episode ended is reset at its
+    // next step instead of being stepped (the step's action ignored, its reward 0).
     Batch(const std::vector<CourseText>& courses, const EpisodeSpec& spec, unsigned threads,
           bool autoreset);
     Batch(const Batch&) = delete;
@@ -36,8 +36,7 @@ class Batch {
     void reset(const std::vector<unsigned>& seeds);
     // Steps drive i with commands[i] for every i; a drive due to be reset starts again from
     // resetSeeds[i] instead.
-    void step(const std::vector<ControlCommand>& commands,
-              const std::vector<unsigned>& resetSeeds);
+    void step(const std::vector<ControlCommand>& commands, const std::vector<unsigned>& resetSeeds);
 
     bool started() const { return isStarted; }
     // The episode of drive i ended at its last step; with autoreset it starts again at the next.
@@ -47,7 +46,7 @@ class Batch {
     Episode& episode(size_t i) { return *episodes[i]; }
 
     // The arrays of the last round, a row a drive.
-    const std::vector<float>& states() const { return stateRows; }  // stateFieldCount a row
+    const std::vector<float>& states() const { return stateRows; }    // stateFieldCount a row
     const std::vector<uint8_t>& frames() const { return frameRows; }  // height x width x 3 a row
     const std::vector<float>& experts() const { return expertRows; }  // steering, speed
     const std::vector<double>& rewards() const { return rewardRow; }

@@ -12,8 +12,8 @@
 
 // The reward of a step: progress along the course, less each obstacle newly hit and the distance
 // from the track (the README gives the reasons).
-inline constexpr double progressReward = 0.1;     // per foot along the course
-inline constexpr double hitPenalty = 1.0;         // per obstacle newly hit
+inline constexpr double progressReward = 0.1;      // per foot along the course
+inline constexpr double hitPenalty = 1.0;          // per obstacle newly hit
 inline constexpr double crossTrackPenalty = 0.01;  // per foot from the track, every step
 // The course maker keeps a course only when the autopilot stays within this of the track on every
 // lap: a car beyond it has lost the course.

@@ -11,7 +11,7 @@
 namespace {
 
 std::mutex displayMutex;
-int watchers = 0;            // with the mutex held
+int watchers = 0;               // with the mutex held
 SDL_Surface* shared = nullptr;  // owned by SDL
 
 bool set(const char* variable) {
@@ -45,7 +45,8 @@ std::string openDisplay() {
         "cannot open a window: no display here (set DISPLAY, or SDL_VIDEODRIVER to choose SDL's "
         "driver)";
     if (noDisplay()) return none;
-    if (SDL_Init(SDL_INIT_VIDEO) != 0) return std::string("cannot open a window: ") + SDL_GetError();
+    if (SDL_Init(SDL_INIT_VIDEO) != 0)
+        return std::string("cannot open a window: ") + SDL_GetError();
     if (showsNothingUseful()) {
         SDL_Quit();
         return none;

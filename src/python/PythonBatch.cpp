@@ -98,18 +98,8 @@ py::tuple PythonBatch::step(const py::object& actions, const py::object& seedFor
 }
 
 void PythonBatch::watch(double speedUp) {
-    if (!(speedUp > 0)) throw py::value_error("speed_up must be above 0");
     if (drives.size() != 1) throw py::value_error("a window shows a batch of one drive");
-    auto window = std::make_unique<Watcher>(speedUp);
-    std::string error;
-    if (!window->open(error)) throw std::runtime_error(error);
-    watcher = std::move(window);
-    Episode& episode = drives.episode(0);
-    episode.composeEveryFrame();
-    Drive& drive = episode.stepped();
-    drive.onFrame = [this, &drive](const TraceRow&) {
-        return watcher->show(const_cast<SDL_Surface*>(drive.getScreen()), drive.simulatedMs());
-    };
+    watcher = watchEpisode(drives.episode(0), speedUp);
 }
 
 void bindBatch(py::module_& module) {

@@ -52,16 +52,7 @@ py::array_t<uint8_t> PythonDrive::screen() const {
 }
 
 void PythonDrive::watch(double speedUp) {
-    if (!(speedUp > 0)) throw py::value_error("speed_up must be above 0");
-    auto window = std::make_unique<Watcher>(speedUp);
-    std::string error;
-    if (!window->open(error)) throw std::runtime_error(error);
-    watcher = std::move(window);
-    episode.composeEveryFrame();
-    Drive& drive = episode.stepped();
-    drive.onFrame = [this, &drive](const TraceRow&) {
-        return watcher->show(const_cast<SDL_Surface*>(drive.getScreen()), drive.simulatedMs());
-    };
+    watcher = watchEpisode(episode, speedUp);
 }
 
 namespace {

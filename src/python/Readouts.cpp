@@ -31,6 +31,19 @@ py::array_t<uint8_t> screenArray(const Episode& episode, bool drawn) {
     return out;
 }
 
+std::unique_ptr<Watcher> watchEpisode(Episode& episode, double speedUp) {
+    if (!(speedUp > 0)) throw py::value_error("speed_up must be above 0");
+    auto window = std::make_unique<Watcher>(speedUp);
+    std::string error;
+    if (!window->open(error)) throw std::runtime_error(error);
+    episode.composeEveryFrame();
+    Drive& drive = episode.stepped();
+    drive.onFrame = [shown = window.get(), &drive](const TraceRow&) {
+        return shown->show(const_cast<SDL_Surface*>(drive.getScreen()), drive.simulatedMs());
+    };
+    return window;
+}
+
 py::list lapList(const Drive& drive) {
     py::list out;
     for (const LapFigures& lap : drive.getLaps()) {

@@ -4,8 +4,11 @@
 
 #include "Convert.h"
 #include "Display.h"
+#include "Watcher.h"
 
 #include <pybind11/stl.h>
+
+#include <memory>
 
 py::array_t<float> stateArray(const Episode& episode);
 py::array_t<float> expertArray(const Episode& episode);
@@ -13,6 +16,9 @@ py::array_t<float> expertArray(const Episode& episode);
 py::array_t<uint8_t> frameArray(const Episode& episode, const uint8_t* bytes);
 // The whole screen as RGB; a drive that draws none says how to make one that does.
 py::array_t<uint8_t> screenArray(const Episode& episode, bool drawn);
+// A window that shows every later frame of EPISODE, SPEED_UP times real time, for as long as the
+// caller keeps it; raised where none can open.
+std::unique_ptr<Watcher> watchEpisode(Episode& episode, double speedUp);
 py::list lapList(const Drive& drive);
 py::array_t<double> objectArray(const std::vector<CourseObject>& objects);
 py::object frameSize(const Episode& episode);

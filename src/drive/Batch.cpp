@@ -15,12 +15,12 @@ unsigned threadsFor(unsigned asked, size_t drives) {
 
 }  // namespace
 
-Batch::Batch(const std::vector<CourseText>& courses, const EpisodeSpec& episodeSpec,
+Batch::Batch(const std::vector<CourseText>& courses, const EpisodeSetup& episodeSetup,
              unsigned threads, bool autoresetting)
-    : spec(episodeSpec),
+    : setup(episodeSetup),
       autoreset(autoresetting),
       rows(courses.size()),
-      frameBytes(static_cast<size_t>(spec.frameWidth) * spec.frameHeight * 3),
+      frameBytes(static_cast<size_t>(setup.frameWidth) * setup.frameHeight * 3),
       stateRows(courses.size() * stateFieldCount),
       expertRows(courses.size() * 2),
       frameRows(courses.size() * frameBytes),
@@ -30,7 +30,7 @@ Batch::Batch(const std::vector<CourseText>& courses, const EpisodeSpec& episodeS
       lapCountRow(courses.size()),
       pool(threadsFor(threads, courses.size())) {
     for (const CourseText& course : courses) {
-        EpisodeSpec own = spec;
+        EpisodeSetup own = setup;
         own.imageFolder = course.imageFolder;
         episodes.push_back(std::make_unique<Episode>(course.text, course.source, own));
     }

@@ -18,10 +18,10 @@ struct CourseText {
 
 class Batch {
   public:
-    // One episode of SPEC for each course, with the course's images. THREADS counts the caller; 0:
+    // One episode of SETUP for each course, with the course's images. THREADS counts the caller; 0:
     // one a core, at most one a drive. With AUTORESET, a drive whose episode ended is reset at its
     // next step instead of being stepped (the step's action ignored, its reward 0).
-    Batch(const std::vector<CourseText>& courses, const EpisodeSpec& spec, unsigned threads,
+    Batch(const std::vector<CourseText>& courses, const EpisodeSetup& setup, unsigned threads,
           bool autoreset);
     Batch(const Batch&) = delete;
     Batch& operator=(const Batch&) = delete;
@@ -53,8 +53,8 @@ class Batch {
     const std::vector<uint8_t>& terminated() const { return terminatedRow; }
     const std::vector<uint8_t>& truncated() const { return truncatedRow; }
     const std::vector<int64_t>& lapCounts() const { return lapCountRow; }  // laps finished
-    int frameWidth() const { return spec.frameWidth; }
-    int frameHeight() const { return spec.frameHeight; }
+    int frameWidth() const { return setup.frameWidth; }
+    int frameHeight() const { return setup.frameHeight; }
 
   private:
     // What a drive's step gave, on cache lines of its own: the drives' threads write theirs
@@ -70,7 +70,7 @@ class Batch {
     void restart(size_t i, unsigned seed);
     void gather();
 
-    const EpisodeSpec spec;
+    const EpisodeSetup setup;
     const bool autoreset;
     std::vector<std::unique_ptr<Episode>> episodes;
     std::vector<Row> rows;

@@ -324,11 +324,11 @@ bool checkByDriving(MadeCourse& made, double expectedLapSeconds) {
     made.meanLapSeconds = made.worstCrossTrackFt = 0;
     made.obstaclesHit = 0;
     for (unsigned seed = 1; seed <= courseCheckSeeds; ++seed) {
-        DriveSpec spec;
-        spec.laps = courseCheckLaps;
-        spec.seed = seed;
-        spec.lapLimitMs = static_cast<int64_t>(1000 * (3 * expectedLapSeconds + 30));
-        drive.start(spec, Pixels::none);
+        DriveSetup setup;
+        setup.laps = courseCheckLaps;
+        setup.seed = seed;
+        setup.lapLimitMs = static_cast<int64_t>(1000 * (3 * expectedLapSeconds + 30));
+        drive.start(setup, Pixels::none);
         while (!drive.over()) drive.steerByAutopilot();
         if (drive.end() != DriveEnd::finished) return false;
         for (const LapFigures& lap : drive.getLaps()) {

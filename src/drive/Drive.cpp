@@ -85,16 +85,16 @@ bool Drive::readCourse(unsigned seed, std::ostream& errors) {
     return course.readFile(stream, seed, source, errors);
 }
 
-void Drive::start(const DriveSpec& spec, Pixels composed) {
+void Drive::start(const DriveSetup& setup, Pixels composed) {
     // The same text read before: it reads again without a word.
     std::ostringstream ignored;
-    readCourse(spec.seed, ignored);
+    readCourse(setup.seed, ignored);
     car.reset();
-    car.setTuning(spec.tuning);
+    car.setTuning(setup.tuning);
     // Nothing of an earlier drive shows: the same seed gives the same frames.
     particles.clear();
     SDL_FillRect(screen.get(), nullptr, 0);
-    limits = {spec.laps, static_cast<uint16_t>(spec.frameMs), spec.lapLimitMs};
+    limits = {setup.laps, static_cast<uint16_t>(setup.frameMs), setup.lapLimitMs};
     pixels = composed;
     clock = DriveClock(0);
     now = 0;

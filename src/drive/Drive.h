@@ -7,7 +7,7 @@
 #include "Car.h"
 #include "Course.h"
 #include "DriveFrame.h"
-#include "DriveSpec.h"
+#include "DriveSetup.h"
 #include "ImageFrame.h"
 #include "Particle.h"
 
@@ -121,10 +121,10 @@ class Drive {
     // Why the course cannot be driven, in the course reader's words, a line each.
     const std::string& error() const { return problem; }
 
-    // Reads the course anew with the spec's seed, puts the car at the start with its tuning, and
+    // Reads the course anew with the setup's seed, puts the car at the start with its tuning, and
     // runs the frames up to the first driver step; its laps, frame and lap limit hold until the
-    // next start. The spec's course, images and frame size are the caller's.
-    void start(const DriveSpec& spec, Pixels pixels);
+    // next start. The setup's course, images and frame size are the caller's.
+    void start(const DriveSetup& setup, Pixels pixels);
     // Moves speed and steering towards a driver's command within the bounds, then runs the frames
     // up to the next step or the end.
     void steer(const ControlCommand& command);

@@ -7,26 +7,26 @@
 #include <cmath>
 #include <utility>
 
-std::string episodeProblem(const EpisodeSpec& spec) {
-    if (!(spec.maxCrossTrackFt > 0))
+std::string episodeProblem(const EpisodeSetup& setup) {
+    if (!(setup.maxCrossTrackFt > 0))
         return "max_cross_track must be a positive number of feet, not " +
-               std::to_string(spec.maxCrossTrackFt);
-    return specProblem(spec);
+               std::to_string(setup.maxCrossTrackFt);
+    return setupProblem(setup);
 }
 
-Episode::Episode(std::string courseText, const std::string& source, const EpisodeSpec& episode)
-    : spec(episode), drive(std::move(courseText), source, episode.imageFolder) {
-    if (spec.frameWidth > 0)
-        averager.emplace(displayWidth, displayHeight, spec.frameWidth, spec.frameHeight);
+Episode::Episode(std::string courseText, const std::string& source, const EpisodeSetup& episode)
+    : setup(episode), drive(std::move(courseText), source, episode.imageFolder) {
+    if (setup.frameWidth > 0)
+        averager.emplace(displayWidth, displayHeight, setup.frameWidth, setup.frameHeight);
 }
 
 Pixels Episode::pixels() const {
     if (everyFrame) return Pixels::everyFrame;
-    return averager || spec.drawScreen ? Pixels::atSteps : Pixels::none;
+    return averager || setup.drawScreen ? Pixels::atSteps : Pixels::none;
 }
 
 void Episode::reset(unsigned seed) {
-    DriveSpec started = spec;
+    DriveSetup started = setup;
     started.seed = seed;
     drive.start(started, pixels());
     isStarted = true;
@@ -46,7 +46,7 @@ StepOutcome Episode::step(const ControlCommand& command) {
     distance = nowDistance;
     hits = nowHits;
     const DriveEnd end = drive.end();
-    outcome.terminated = end == DriveEnd::finished || std::fabs(crossTrack) > spec.maxCrossTrackFt;
+    outcome.terminated = end == DriveEnd::finished || std::fabs(crossTrack) > setup.maxCrossTrackFt;
     outcome.truncated = end == DriveEnd::lapLimit || end == DriveEnd::watcherClosed;
     hasEnded = outcome.terminated || outcome.truncated;
     return outcome;

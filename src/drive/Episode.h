@@ -19,14 +19,14 @@ inline constexpr double crossTrackPenalty = 0.01;  // per foot from the track, e
 // lap: a car beyond it has lost the course.
 inline constexpr double defaultMaxCrossTrackFt = 30;
 
-struct EpisodeSpec : DriveSpec {
-    EpisodeSpec() { laps = defaultEpisodeLaps; }
+struct EpisodeSetup : DriveSetup {
+    EpisodeSetup() { laps = defaultEpisodeLaps; }
     double maxCrossTrackFt = defaultMaxCrossTrackFt;
     bool drawScreen = false;  // the whole screen composed at every step, for someone to look at
 };
 
-// "" when SPEC can be driven, else what is wrong, naming the field as Python does.
-std::string episodeProblem(const EpisodeSpec& spec);
+// "" when SETUP can be driven, else what is wrong, naming the field as Python does.
+std::string episodeProblem(const EpisodeSetup& setup);
 
 // What one step of an episode gave.
 struct StepOutcome {
@@ -37,8 +37,8 @@ struct StepOutcome {
 
 class Episode {
   public:
-    // The course's text and its name for messages; the spec's course path is not read here.
-    Episode(std::string courseText, const std::string& source, const EpisodeSpec& spec);
+    // The course's text and its name for messages; the setup's course path is not read here.
+    Episode(std::string courseText, const std::string& source, const EpisodeSetup& setup);
 
     bool valid() const { return drive.valid(); }
     const std::string& error() const { return drive.error(); }
@@ -50,11 +50,11 @@ class Episode {
 
     // The state as the module gives it, stateFieldCount floats in the protocol's order.
     void writeState(float* out) const;
-    // The frame the driver sees, averaged down to the spec's frame size (height, width, RGB).
+    // The frame the driver sees, averaged down to the setup's frame size (height, width, RGB).
     void writeFrame(uint8_t* out) const;
     void writeExpert(float* out) const;
     bool hasFrame() const { return averager.has_value(); }
-    const EpisodeSpec& getSpec() const { return spec; }
+    const EpisodeSetup& getSetup() const { return setup; }
     const Drive& stepped() const { return drive; }
     Drive& stepped() { return drive; }
     // Every later frame composed, for a window that shows them.
@@ -66,7 +66,7 @@ class Episode {
     // are judged by.
     double observedCrossTrack() const;
 
-    const EpisodeSpec spec;
+    const EpisodeSetup setup;
     Drive drive;
     std::optional<FrameAverager> averager;
     bool everyFrame = false;

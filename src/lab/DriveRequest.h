@@ -2,7 +2,7 @@
 // The board hands it to each of its drives as the lab's own arguments (see LabOptions.h).
 #pragma once
 
-#include "DriveSpec.h"
+#include "DriveSetup.h"
 
 #include <string>
 #include <vector>
@@ -14,9 +14,9 @@ inline constexpr int controllerStartUpMs = 10000;
 inline constexpr int64_t boardDriveLimitMsPerLap = defaultLapLimitMs;
 inline const std::vector<unsigned> defaultBoardSeeds = {1, 2, 3};
 
-// The spec's frame size is the recording's (0 x 0: the whole screen); its image folder, when
+// The setup's frame size is the recording's (0 x 0: the whole screen); its image folder, when
 // empty, the course file's.
-struct DriveRequest : DriveSpec {
+struct DriveRequest : DriveSetup {
     std::string controller;  // empty: the built-in autopilot
     double controllerTimeout = defaultControllerTimeoutSeconds;
     std::string recordFolder;

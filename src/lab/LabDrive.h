@@ -11,9 +11,9 @@
 #include <string>
 #include <vector>
 
-// The drive as its spec says (its course, images and frame size are the lab drive's own), and its
+// The drive as its setup says (its course, images and frame size are the lab drive's own), and its
 // company.
-struct DriveSettings : DriveSpec {
+struct DriveSettings : DriveSetup {
     bool recordTrace = false;
     // Company of the drive, each optional: who drives instead of the autopilot (started already),
     // where the steps are recorded (opened already), and who watches.

@@ -118,7 +118,7 @@ LabOutcome writeFiles(const LabDrive& lab, const LabOptions& options, const Driv
 
 LabOutcome evaluate(LabDrive& lab, const LabOptions& options) {
     DriveSettings settings;
-    static_cast<DriveSpec&>(settings) = options;
+    static_cast<DriveSetup&>(settings) = options;
     settings.recordTrace =
         !options.csvPath.empty() || !options.mapPath.empty() || !options.jsonPath.empty();
     std::optional<Recorder> recorder;

@@ -26,26 +26,26 @@ void refuse(std::string problem) {
     if (!problem.empty()) throw py::value_error(problem);
 }
 
-EpisodeSpec episodeSpec(const Folder& images, const FrameSize& frameSize, bool draw, int laps,
-                        double lapLimit, double maxCrossTrack, int frameMs) {
-    EpisodeSpec spec;
-    spec.imageFolder = folderName(images);
+EpisodeSetup episodeSetup(const Folder& images, const FrameSize& frameSize, bool draw, int laps,
+                          double lapLimit, double maxCrossTrack, int frameMs) {
+    EpisodeSetup setup;
+    setup.imageFolder = folderName(images);
     if (frameSize) {
         const auto [width, height] = *frameSize;
         if (!frameSizeFits(width, height))
             refuse(frameSizeProblem("frame_size",
                                     std::to_string(width) + "x" + std::to_string(height)));
-        spec.frameWidth = width;
-        spec.frameHeight = height;
+        setup.frameWidth = width;
+        setup.frameHeight = height;
     }
-    spec.drawScreen = draw;
-    spec.laps = laps;
+    setup.drawScreen = draw;
+    setup.laps = laps;
     refuse(lapLimitProblem("lap_limit", lapLimit));
-    spec.lapLimitMs = std::llround(lapLimit * 1000);
-    spec.maxCrossTrackFt = maxCrossTrack;
-    spec.frameMs = frameMs;
-    refuse(episodeProblem(spec));
-    return spec;
+    setup.lapLimitMs = std::llround(lapLimit * 1000);
+    setup.maxCrossTrackFt = maxCrossTrack;
+    setup.frameMs = frameMs;
+    refuse(episodeProblem(setup));
+    return setup;
 }
 
 namespace {

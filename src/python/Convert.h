@@ -28,9 +28,9 @@ std::string folderName(const Folder& folder);
 CourseText readCourse(const std::filesystem::path& path);
 // ValueError with the problem, when there is one.
 void refuse(std::string problem);
-// The spec of the keywords that every drive takes, checked.
-EpisodeSpec episodeSpec(const Folder& images, const FrameSize& frameSize, bool draw, int laps,
-                        double lapLimit, double maxCrossTrack, int frameMs);
+// The setup of the keywords that every drive takes, checked.
+EpisodeSetup episodeSetup(const Folder& images, const FrameSize& frameSize, bool draw, int laps,
+                          double lapLimit, double maxCrossTrack, int frameMs);
 // COUNT commands from an array of COUNT rows of [steering, speed] (or one row, for one drive).
 std::vector<ControlCommand> commands(const py::handle& actions, size_t count);
 unsigned checkedSeed(const py::handle& seed);

@@ -43,7 +43,8 @@ void bindBatchDrive(py::module_& module) {
     drive.def(
         "screen",
         [](const BatchDrive& d) {
-            return screenArray(d.episode(), d.episode().getSpec().drawScreen || d.batch->watched());
+            return screenArray(d.episode(),
+                               d.episode().getSetup().drawScreen || d.batch->watched());
         },
         "The whole 800 x 600 frame, (600, 800, 3) uint8.");
     addReadouts(drive, [](const BatchDrive& d) -> const Episode& { return d.episode(); });
@@ -51,9 +52,9 @@ void bindBatchDrive(py::module_& module) {
 
 }  // namespace
 
-PythonBatch::PythonBatch(std::vector<CourseText> courses, const EpisodeSpec& spec, unsigned threads,
-                         bool autoreset)
-    : drives(courses, spec, threads, autoreset) {
+PythonBatch::PythonBatch(std::vector<CourseText> courses, const EpisodeSetup& setup,
+                         unsigned threads, bool autoreset)
+    : drives(courses, setup, threads, autoreset) {
     refuse(drives.problem());
 }
 
@@ -108,9 +109,9 @@ void bindBatch(py::module_& module) {
         .def(py::init([](const std::vector<std::filesystem::path>& courses, const Folders& images,
                          const FrameSize& size, bool draw, int laps, double lapLimit,
                          double maxCrossTrack, int frameMs, unsigned threads, bool autoreset) {
-                 const EpisodeSpec spec =
-                     episodeSpec(std::nullopt, size, draw, laps, lapLimit, maxCrossTrack, frameMs);
-                 return std::make_unique<PythonBatch>(courseTexts(courses, images), spec, threads,
+                 const EpisodeSetup setup =
+                     episodeSetup(std::nullopt, size, draw, laps, lapLimit, maxCrossTrack, frameMs);
+                 return std::make_unique<PythonBatch>(courseTexts(courses, images), setup, threads,
                                                       autoreset);
              }),
              py::arg("courses"), py::kw_only(), py::arg("images") = py::none(),

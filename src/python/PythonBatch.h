@@ -9,7 +9,7 @@
 
 class PythonBatch {
   public:
-    PythonBatch(std::vector<CourseText> courses, const EpisodeSpec& spec, unsigned threads,
+    PythonBatch(std::vector<CourseText> courses, const EpisodeSetup& setup, unsigned threads,
                 bool autoreset);
 
     void reset(const std::vector<Seed>& seeds);

@@ -6,13 +6,13 @@
 #include <cstring>
 #include <thread>
 
-PythonDrive::PythonDrive(const std::filesystem::path& course, const EpisodeSpec& spec)
+PythonDrive::PythonDrive(const std::filesystem::path& course, const EpisodeSetup& setup)
     : episode([&] {
           CourseText text = readCourse(course);
-          return Episode(std::move(text.text), text.source, spec);
+          return Episode(std::move(text.text), text.source, setup);
       }()) {
     refuse(episode.error());
-    frameBytes.resize(static_cast<size_t>(spec.frameWidth) * spec.frameHeight * 3);
+    frameBytes.resize(static_cast<size_t>(setup.frameWidth) * setup.frameHeight * 3);
 }
 
 void PythonDrive::reset(Seed seed) {
@@ -48,7 +48,7 @@ void PythonDrive::takeFrame() {
 }
 
 py::array_t<uint8_t> PythonDrive::screen() const {
-    return screenArray(episode, episode.getSpec().drawScreen || watcher);
+    return screenArray(episode, episode.getSetup().drawScreen || watcher);
 }
 
 void PythonDrive::watch(double speedUp) {
@@ -117,8 +117,8 @@ void bindDrive(py::module_& module) {
         .def(py::init([](const std::filesystem::path& course, const Folder& images,
                          const FrameSize& size, bool draw, int laps, double lapLimit, int frameMs) {
                  return std::make_unique<PythonDrive>(
-                     course, episodeSpec(images, size, draw, laps, lapLimit, defaultMaxCrossTrackFt,
-                                         frameMs));
+                     course, episodeSetup(images, size, draw, laps, lapLimit,
+                                          defaultMaxCrossTrackFt, frameMs));
              }),
              py::arg("course"), py::kw_only(), py::arg("images") = py::none(),
              py::arg("frame_size") = py::none(), py::arg("draw") = false,

@@ -9,7 +9,7 @@
 
 class PythonDrive {
   public:
-    PythonDrive(const std::filesystem::path& course, const EpisodeSpec& spec);
+    PythonDrive(const std::filesystem::path& course, const EpisodeSetup& setup);
 
     void reset(Seed seed);
     void step(const py::object& action);

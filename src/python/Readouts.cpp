@@ -17,8 +17,8 @@ py::array_t<float> expertArray(const Episode& episode) {
 
 py::array_t<uint8_t> frameArray(const Episode& episode, const uint8_t* bytes) {
     if (!episode.hasFrame()) throw py::value_error("this drive was made without a frame_size");
-    const EpisodeSpec& spec = episode.getSpec();
-    py::array_t<uint8_t> out({spec.frameHeight, spec.frameWidth, 3});
+    const EpisodeSetup& setup = episode.getSetup();
+    py::array_t<uint8_t> out({setup.frameHeight, setup.frameWidth, 3});
     std::memcpy(out.mutable_data(), bytes, out.size());
     return out;
 }
@@ -67,5 +67,5 @@ py::array_t<double> objectArray(const std::vector<CourseObject>& objects) {
 
 py::object frameSize(const Episode& episode) {
     if (!episode.hasFrame()) return py::none();
-    return py::make_tuple(episode.getSpec().frameWidth, episode.getSpec().frameHeight);
+    return py::make_tuple(episode.getSetup().frameWidth, episode.getSetup().frameHeight);
 }

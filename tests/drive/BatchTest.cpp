@@ -23,10 +23,10 @@ ControlCommand choice(size_t i, const float* expert) {
 }
 
 TEST(Batch, DrivesStepAsEachAloneAndStartAgainWhereTheirEpisodesEnd) {
-    EpisodeSpec spec;
-    spec.laps = 1;
-    spec.lapLimitMs = 15000;  // the followers' episodes are cut short, the strays end sooner
-    spec.maxCrossTrackFt = 12;
+    EpisodeSetup setup;
+    setup.laps = 1;
+    setup.lapLimitMs = 15000;  // the followers' episodes are cut short, the strays end sooner
+    setup.maxCrossTrackFt = 12;
     const struct {
         size_t drives;
         unsigned threads;
@@ -37,11 +37,11 @@ TEST(Batch, DrivesStepAsEachAloneAndStartAgainWhereTheirEpisodesEnd) {
         std::vector<unsigned> seeds;
         for (size_t i = 0; i < c.drives; ++i) {
             chosen.push_back(courses[i % courses.size()]);
-            alone.push_back(std::make_unique<Episode>(chosen[i].text, chosen[i].source, spec));
+            alone.push_back(std::make_unique<Episode>(chosen[i].text, chosen[i].source, setup));
             seeds.push_back(static_cast<unsigned>(10 + i));
             alone[i]->reset(seeds[i]);
         }
-        Batch batch(chosen, spec, c.threads, true);
+        Batch batch(chosen, setup, c.threads, true);
         ASSERT_EQ(batch.problem(), "");
         batch.reset(seeds);
         int terminated = 0, truncated = 0;

@@ -59,10 +59,10 @@ TEST(LabDrive, SameSeedAndTuningGiveTheSameFiguresBitForBit) {
     for (std::vector<LapFigures>& laps : concurrent)
         threads.emplace_back([&laps] {
             Drive drive(loopCourse, "loop", ROADSIM_DATA_DIR);
-            DriveSpec spec;
-            spec.seed = 7;
-            spec.laps = 2;
-            drive.start(spec, Pixels::atSteps);
+            DriveSetup setup;
+            setup.seed = 7;
+            setup.laps = 2;
+            drive.start(setup, Pixels::atSteps);
             while (!drive.over()) drive.steerByAutopilot();
             laps = drive.getLaps();
         });

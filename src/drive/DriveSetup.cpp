@@ -1,5 +1,5 @@
-// The checks of a drive's spec, in the words every caller reports.
-#include "DriveSpec.h"
+// The checks of a drive's setup, in the words every caller reports.
+#include "DriveSetup.h"
 
 #include "Display.h"
 
@@ -30,15 +30,15 @@ std::string lapLimitProblem(const std::string& name, double seconds) {
     return name + " must be a positive number of seconds";
 }
 
-std::string specProblem(const DriveSpec& spec) {
+std::string setupProblem(const DriveSetup& setup) {
     for (const std::string& problem :
-         {wholeProblem("seed", seedBound, spec.seed), wholeProblem("laps", lapsBound, spec.laps),
-          wholeProblem("frame_ms", frameMsBound, spec.frameMs),
-          lapLimitProblem("lap_limit", spec.lapLimitMs / 1000.0)})
+         {wholeProblem("seed", seedBound, setup.seed), wholeProblem("laps", lapsBound, setup.laps),
+          wholeProblem("frame_ms", frameMsBound, setup.frameMs),
+          lapLimitProblem("lap_limit", setup.lapLimitMs / 1000.0)})
         if (!problem.empty()) return problem;
-    const bool noFrame = spec.frameWidth == 0 && spec.frameHeight == 0;
-    if (!noFrame && !frameSizeFits(spec.frameWidth, spec.frameHeight))
-        return frameSizeProblem(
-            "frame_size", std::to_string(spec.frameWidth) + "x" + std::to_string(spec.frameHeight));
+    const bool noFrame = setup.frameWidth == 0 && setup.frameHeight == 0;
+    if (!noFrame && !frameSizeFits(setup.frameWidth, setup.frameHeight))
+        return frameSizeProblem("frame_size", std::to_string(setup.frameWidth) + "x" +
+                                                  std::to_string(setup.frameHeight));
     return "";
 }

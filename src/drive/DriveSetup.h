@@ -31,7 +31,7 @@ inline constexpr WholeBound seedBound{0, 4294967295LL, ""};
 inline constexpr WholeBound lapsBound{1, 1000, ""};
 inline constexpr WholeBound frameMsBound{1, 1000, " of milliseconds"};
 
-struct DriveSpec {
+struct DriveSetup {
     std::string coursePath = "courses.txt";
     std::string
         imageFolder;  // empty: no sprites in a library drive, the course's folder in the lab
@@ -53,5 +53,5 @@ std::string wholeProblem(const std::string& name, const WholeBound& bound,
 bool frameSizeFits(int width, int height);
 std::string frameSizeProblem(const std::string& name, const std::string& shown);
 std::string lapLimitProblem(const std::string& name, double seconds);
-// "" when SPEC can be driven as it stands, else what is wrong, naming the field as Python does.
-std::string specProblem(const DriveSpec& spec);
+// "" when SETUP can be driven as it stands, else what is wrong, naming the field as Python does.
+std::string setupProblem(const DriveSetup& setup);

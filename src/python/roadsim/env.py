@@ -76,8 +76,9 @@ class Episodes:
         the next round leaves them be."""
         if self.frames is None:  # obs "state"
             return states
-        frames = self.frames.copy()
-        return frames if self.obs == "frame" else {"frame": frames, "state": states}
+        frames: npt.NDArray[Any] = self.frames.copy()
+        both: dict[str, npt.NDArray[Any]] = {"frame": frames, "state": states}
+        return frames if self.obs == "frame" else both
 
 
 class RoadsimEnv(gymnasium.Env[Observation, npt.ArrayLike]):
@@ -123,6 +124,8 @@ class RoadsimEnv(gymnasium.Env[Observation, npt.ArrayLike]):
                  images: StrPath | None = None, render_mode: str | None = None,
                  lap_limit: float = DEFAULT_LAP_LIMIT,
                  max_cross_track: float = DEFAULT_MAX_CROSS_TRACK) -> None:
+        """A drive of COURSE, a shipped course's name or a course file, with the keywords of
+        roadsim.make."""
         if render_mode is not None and render_mode not in self.metadata["render_modes"]:
             raise ValueError("render_mode must be None, 'human' or 'rgb_array', "
                              f"not {render_mode!r}")
@@ -156,6 +159,8 @@ class RoadsimEnv(gymnasium.Env[Observation, npt.ArrayLike]):
             "expert": episodes.experts[0].copy(), "laps": self._laps}
 
     def step(self, action: npt.ArrayLike) -> tuple[Observation, float, bool, bool, Info]:
+        """Drive one step asking for ACTION, [steering degrees, speed mph]: the observation, the
+        reward, whether the episode terminated or was truncated, and info."""
         episodes, drive = self._open()
         states, rewards, terminated, truncated, experts, changed = episodes.batch.step(action)
         if changed:
@@ -165,6 +170,8 @@ class RoadsimEnv(gymnasium.Env[Observation, npt.ArrayLike]):
                 {"expert": experts[0], "laps": self._laps})
 
     def render(self) -> npt.NDArray[np.uint8] | None:
+        """With render_mode "rgb_array" the whole 800x600 frame, (600, 800, 3) uint8; None
+        otherwise ("human" draws the window at every step)."""
         if self.render_mode == "rgb_array":
             return self.drive.screen()
         if self.render_mode is None:
@@ -173,6 +180,7 @@ class RoadsimEnv(gymnasium.Env[Observation, npt.ArrayLike]):
         return None
 
     def close(self) -> None:
+        """Let the drive go; the environment refuses any later call."""
         # Letting the batch go closes its window, if it has one.
         self._episodes = self._drive = None
 

@@ -23,7 +23,7 @@ define build_tree
 endef
 
 .PHONY: all build test-build test test-compat run data bench fuzz soak soak-short asan tsan screenshots format clean \
-	learn learn-smoke
+	learn learn-smoke docs
 
 all: build
 
@@ -68,6 +68,19 @@ learn-smoke: build
 		PYTHONPATH=$(BUILD)/python ROADSIM_LAB=$(BUILD)/roadsim-lab nice /usr/bin/python3 \
 			examples/learn/learn.py --smoke --model $(BUILD)/learn-smoke.pt; \
 	else echo "make: learn-smoke skipped: python3-torch cannot be installed here" >&2; fi
+
+# The Python module's reference in HTML, read by Sphinx from the built module's docstrings and hints,
+# with Gymnasium for the environments; every page read again, as Sphinx notices no change of the
+# extension or its stub.
+docs:
+	@tools/install-deps.sh run
+	@tools/install-deps.sh docs
+	@$(CONFIGURE)
+	@cmake --build $(BUILD) -j $(JOBS) --target roadsim_python -- --no-print-directory -s
+	@gymnasium=$$(tools/fetch-gymnasium.sh $(BUILD)/python-deps) && \
+		PYTHONPATH=$(BUILD)/python:$$gymnasium /usr/bin/python3 -m sphinx -W --keep-going -E -q \
+			-b html docs/python $(BUILD)/docs/python
+	@echo "make: the reference is $(abspath $(BUILD))/docs/python/index.html"
 
 # A .deb of the build through CPack, its dependencies read off the libraries it links.
 .PHONY: package

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Installs the Debian or Ubuntu packages that one make target needs; silent when all are present.
-# Usage: tools/install-deps.sh run|test|compat|bench|fuzz|package|windows|learn
+# Usage: tools/install-deps.sh run|test|compat|bench|fuzz|package|windows|learn|docs
 set -euo pipefail
 
 need="${1:-run}"
@@ -20,13 +20,13 @@ case "$need" in
         # PyTorch for the learned driver's protocol test.
         packages+=(libgtest-dev xvfb xdotool imagemagick x11-apps x11-utils python3 chromium
                    python3-dev python3-pybind11 python3-numpy python3-pytest python3-mypy
-                   python3-torch)
+                   python3-sphinx python3-torch)
         words+=", GoogleTest, Xvfb, xdotool, ImageMagick, xwd, xdpyinfo, Python 3, Chromium,"
         words+=" the Python module's build and tests: Python 3 headers, pybind11, NumPy, pytest,"
-        words+=" mypy, PyTorch"
+        words+=" mypy, Sphinx, PyTorch"
         modules+=(gtest)
         commands+=(Xvfb xdotool convert xwd xdpyinfo python3 chromium)
-        python_modules="numpy, pybind11, pytest, mypy, torch"
+        python_modules="numpy, pybind11, pytest, mypy, sphinx, torch"
         # The compatibility layer, unpacked beside the build, runs over the system's SDL2.
         [ "$need" = test ] || packages+=(libsdl2-2.0-0) ;;
     bench)
@@ -55,6 +55,11 @@ case "$need" in
         packages+=(python3-torch python3-numpy python3-dev python3-pybind11)
         words+=", PyTorch and NumPy for the system's Python 3, Python 3 headers, pybind11"
         python_modules="numpy, torch, pybind11" ;;
+    docs)
+        # The reference is read from the built module, with Gymnasium for its environments.
+        packages+=(python3-dev python3-pybind11 python3-numpy python3-sphinx)
+        words+=", Python 3 headers, pybind11, NumPy, Sphinx"
+        python_modules="numpy, pybind11, sphinx" ;;
     package)
         # The package carries the Python module too, which is built only where pybind11 is found.
         packages+=(dpkg-dev file python3-dev python3-pybind11)
@@ -62,8 +67,8 @@ case "$need" in
         commands+=(dpkg-shlibdeps file)
         python_modules="pybind11" ;;
     *)
-        echo "install-deps.sh: unknown target '$need' (run, test, compat, bench, fuzz, package, windows" \
-            "or learn)" >&2
+        echo "install-deps.sh: unknown target '$need' (run, test, compat, bench, fuzz, package," \
+            "windows, learn or docs)" >&2
         exit 2 ;;
 esac
 

@@ -94,6 +94,8 @@ class RoadsimVectorEnv(VectorEnv[Observation, npt.ArrayLike, npt.NDArray[Any]]):
 
     def step(self, actions: npt.ArrayLike) -> tuple[Observation, npt.NDArray[Any],
                                                       npt.NDArray[Any], npt.NDArray[Any], Info]:
+        """Step drive i with ACTIONS[i], or start it again where its episode ended: the
+        observations, rewards, terminations, truncations and infos, a row a drive."""
         episodes = self._open()
         states, rewards, terminated, truncated, experts, changed = episodes.batch.step(
             actions, self._seed_for)

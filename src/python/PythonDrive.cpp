@@ -1,5 +1,5 @@
 // The drive stepped by hand: its checks before a step, its window, and several such drives stepped
-// at once on threads that live for the call.
+// at once on threads kept with the module.
 #include "PythonDrive.h"
 
 #include <algorithm>
@@ -72,7 +72,7 @@ std::vector<PythonDrive*> driveList(const py::sequence& drives) {
     return list;
 }
 
-void stepMany(const py::sequence& drives, const py::object& actions) {
+void stepMany(StepPool& pool, const py::sequence& drives, const py::object& actions) {
     const std::vector<PythonDrive*> list = driveList(drives);
     const std::vector<ControlCommand> asked = commands(actions, list.size());
     for (const PythonDrive* drive : list) drive->checkSteppable();
@@ -80,8 +80,6 @@ void stepMany(const py::sequence& drives, const py::object& actions) {
     for (PythonDrive* drive : list)
         claims.push_back(std::make_unique<Claim>(drive->busyFlag(), "a drive"));
     const py::gil_scoped_release released;
-    const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
-    StepPool pool(static_cast<unsigned>(std::min<size_t>(cores, list.size())));
     pool.run(list.size(), [&](size_t i) { list[i]->advance(asked[i]); });
 }
 
@@ -138,8 +136,18 @@ void bindDrive(py::module_& module) {
              "Shows every later frame in a window, SPEED_UP times real time.");
     addReadouts(drive, [](const PythonDrive& d) -> const Episode& { return d.stepped(); });
 
-    module.def("step_many", &stepMany, py::arg("drives"), py::arg("actions"),
-               "Steps drive i with actions[i] for every i, on all cores; each drive once.");
+    // step_many's threads, one a core, kept as long as the module so that a call starts none (a
+    // start took as long as a step); a round wakes only as many as it has drives for.
+    auto* const pool = new StepPool(std::max(1u, std::thread::hardware_concurrency()));
+    module.attr("_step_pool") =
+        py::capsule(pool, [](void* kept) { delete static_cast<StepPool*>(kept); });
+    module.def(
+        "step_many",
+        [pool](const py::sequence& drives, const py::object& actions) {
+            stepMany(*pool, drives, actions);
+        },
+        py::arg("drives"), py::arg("actions"),
+        "Steps drive i with actions[i] for every i, on all cores; each drive once.");
     module.def(
         "stack_states",
         [](const py::sequence& drives) {

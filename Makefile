@@ -77,7 +77,7 @@ docs:
 	@tools/install-deps.sh docs
 	@$(CONFIGURE)
 	@cmake --build $(BUILD) -j $(JOBS) --target roadsim_python -- --no-print-directory -s
-	@gymnasium=$$(tools/fetch-gymnasium.sh $(BUILD)/python-deps) && \
+	@gymnasium=$$(tools/fetch-python-debs.sh $(BUILD)/python-deps testing python3-gymnasium) && \
 		PYTHONPATH=$(BUILD)/python:$$gymnasium /usr/bin/python3 -m sphinx -W --keep-going -E -q \
 			-b html docs/python $(BUILD)/docs/python
 	@echo "make: the reference is $(abspath $(BUILD))/docs/python/index.html"
@@ -126,7 +126,7 @@ bench:
 	@$(COMPILE)
 	@$(BUILD)/bench/frame_bench --benchmark_min_time=0.2
 	@bench/program-fps.sh $(BUILD)
-	@tools/fetch-gymnasium.sh $(BUILD)/python-deps >/dev/null
+	@tools/fetch-python-debs.sh $(BUILD)/python-deps testing python3-gymnasium >/dev/null
 	@PYTHONPATH=$(BUILD)/python:$(BUILD)/python-deps/root/usr/lib/python3/dist-packages \
 		/usr/bin/python3 bench/python-steps.py $(BUILD)
 

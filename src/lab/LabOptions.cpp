@@ -232,7 +232,8 @@ const std::vector<OptionGroup>& optionGroups() {
             makerGroup(defaults.knobs),
             {"Help",
              drives | tunes | ranks | makes,
-             {{"--help", "", "this text", flag(&LabOptions::help)}}}};
+             {{"--help", "", "this text", flag(&LabOptions::help)},
+              {"--version", "", "the version of roadsim", flag(&LabOptions::version)}}}};
     }();
     return groups;
 }

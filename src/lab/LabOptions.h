@@ -21,6 +21,7 @@ struct LabOptions : DriveRequest {
     double watchSpeed = 1;
     bool tune = false;
     bool help = false;
+    bool version = false;
     // The leaderboard: its courses (files or folders), drivers besides the autopilot, seeds, how
     // many drives at a time (0: one per core) and where the report goes.
     bool board = false;

@@ -233,6 +233,8 @@ int main(int argc, char** argv) {
         outcome = {LabStatus::badOption, error};
     else if (options.help)
         std::cout << labUsage();
+    else if (options.version)
+        std::cout << "roadsim-lab " ROADSIM_VERSION "\n";
     else
         outcome = run(options, argv[0]);
     if (!outcome.message.empty()) std::cerr << "roadsim-lab: " << outcome.message << std::endl;

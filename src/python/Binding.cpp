@@ -5,6 +5,7 @@
 
 PYBIND11_MODULE(_roadsim, module) {
     module.doc() = "roadsim's drives, stepped from Python.";
+    module.attr("__version__") = ROADSIM_VERSION;
     py::list fields;
     visitStateFields(StepState{}, [&](const char* name, const auto&) { fields.append(name); });
     module.attr("STATE_FIELDS") = py::tuple(fields);

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Fresh-machine check: in a minimal Debian root with only git and make added, clones the commit
 # under test and does what the README tells a new user: `make run` must show the control screen,
-# then `make test` must pass. Then `make package` there, and the .deb installed by apt into a
+# then `make test` must pass. Then `make package` there, and the Python module installed by pip into
+# a virtual environment, and from a wheel into another, must drive; the .deb installed by apt into a
 # second bare root must show the control screen too, with nothing but its declared dependencies,
 # and its Python module must drive.
 #   fresh-machine.sh SUITE          (bookworm, trixie, ...; needs root for debootstrap and chroot)
@@ -209,6 +210,46 @@ control_screen() {
     echo "control screen seen: banner identical, $panel of 400000 panel pixels under the pointers"
 }
 
+# pip's way, as the README gives it, in the root where make test passed, without an index: the
+# build tools are Debian 13's (its own package there, unpacked on Debian 12), NumPy the system's
+# through --system-site-packages, Gymnasium the one the tests unpacked. Prints "version V" for the
+# package in each environment and the wheel's name.
+pip_install() {
+    in_root bash -euc '
+        apt-get install -y -qq python3-venv python3-pip >/dev/null
+        cd /root/roadsim
+        tools=""
+        if apt-cache show python3-scikit-build-core >/dev/null 2>&1; then
+            apt-get install -y -qq python3-scikit-build-core >/dev/null
+        else
+            tools=$(tools/fetch-python-debs.sh /root/pip-tools trixie python3-scikit-build-core)
+        fi
+        gym=$PWD/build/python-deps/root/usr/lib/python3/dist-packages
+        drive="import os, roadsim
+d = roadsim.Drive(os.path.join(roadsim.DATA, \"courses.txt\"), images=roadsim.DATA,
+                  frame_size=(80, 60))
+d.reset(1)
+d.step(d.expert())
+assert d.frame().shape == (60, 80, 3) and d.frame().any(), \"a black frame\"
+assert roadsim.__file__.startswith(os.environ[\"VIRTUAL_ENV\"]), roadsim.__file__
+print(\"version\", roadsim.__version__)"
+        python3 -m venv --system-site-packages /root/rl
+        PYTHONPATH=$tools /root/rl/bin/pip install -q --no-build-isolation .
+        cd /tmp
+        VIRTUAL_ENV=/root/rl /root/rl/bin/python -c "$drive"
+        PYTHONPATH=$gym /root/rl/bin/python /root/roadsim/examples/gym/autopilot.py trefoil --seed 2
+        /root/rl/bin/pip uninstall -q -y roadsim
+        left=$(find /root/rl -iname "*roadsim*")
+        [ -z "$left" ] || { echo "pip uninstall left $left"; exit 1; }
+        cd /root/roadsim
+        PYTHONPATH=$tools /root/rl/bin/pip wheel -q --no-build-isolation --no-deps -w /root/wheels .
+        echo "wheel" /root/wheels/roadsim-*.whl
+        python3 -m venv --system-site-packages /root/rl2
+        /root/rl2/bin/pip install -q /root/wheels/roadsim-*.whl
+        cd /tmp
+        VIRTUAL_ENV=/root/rl2 /root/rl2/bin/python -c "$drive"'
+}
+
 # The whole check in one function, which bash reads in full before it runs: editing the file
 # during a run cannot derail it.
 main() {
@@ -274,6 +315,22 @@ main() {
     local debs=("$root"/root/roadsim/build/roadsim_*.deb)
     [ -f "${debs[0]}" ] || fail "make package made no .deb"
     echo "$(basename "${debs[0]}"): Depends: $(dpkg-deb -f "${debs[0]}" Depends)"
+    phase_done
+
+    phase "pip install ."
+    step "$logs/pip.log" show pip_install ||
+        fail "pip's install failed: $(grep -v '^lap' "$logs/pip.log" | tail -n 1)"
+    # One version: the package's in both environments, the wheel's, the .deb's and the lab's.
+    local versions
+    versions=$(
+        sed -n 's/^version //p' "$logs/pip.log"
+        sed -n 's/^wheel .*roadsim-\([^-]*\)-.*/\1/p' "$logs/pip.log"
+        dpkg-deb -f "${debs[0]}" Version
+        in_root /root/roadsim/build/roadsim-lab --version | cut -d' ' -f2
+    )
+    [ "$(sort -u <<<"$versions" | wc -l)" = 1 ] && [ "$(wc -l <<<"$versions")" = 5 ] ||
+        fail "the versions differ: $(echo $versions)"
+    echo "one version everywhere: $(head -n 1 <<<"$versions")"
     phase_done
 
     phase "the .deb in a bare root"

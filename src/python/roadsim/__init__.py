@@ -6,16 +6,18 @@ many drives as a vector environment stepped on all cores, and importing roadsim 
 "roadsim/<course>-v0" for every shipped course (roadsim.courses()) and "roadsim/Course-v0"
 (course=PATH) for gymnasium.make.
 """
+import os
 import sys
+import sysconfig
 from typing import Any, NoReturn
 
 from ._paths import DATA
 from ._roadsim import (MAX_STEERING, SPEED_STEP, STATE_FIELDS, STEERING_STEP, STEP_MS, TOP_SPEED,
-                       Drive)
+                       Drive, __version__)
 from .course import courses
 
-__all__ = ["DATA", "Drive", "MAX_STEERING", "SPEED_STEP", "STATE_FIELDS", "STEERING_STEP",
-           "STEP_MS", "TOP_SPEED", "courses", "make", "make_vec"]
+__all__ = ["__version__", "DATA", "Drive", "MAX_STEERING", "SPEED_STEP", "STATE_FIELDS",
+           "STEERING_STEP", "STEP_MS", "TOP_SPEED", "courses", "make", "make_vec"]
 
 try:
     import gymnasium
@@ -26,11 +28,23 @@ else:
     _has_gymnasium = True
 
 
+def _gymnasium_advice() -> str:
+    """How this Python gets Gymnasium: pip where it may install, a virtual environment where the
+    system manages its Python (Debian's refuses pip, and no Debian release packages Gymnasium)."""
+    pip = "-m pip install 'gymnasium>=1.1'"
+    if sys.prefix == sys.base_prefix and os.path.isfile(
+            os.path.join(sysconfig.get_path("stdlib"), "EXTERNALLY-MANAGED")):
+        return ("make a virtual environment that keeps the system's NumPy, install roadsim there "
+                "and Gymnasium with it: `python3 -m venv --system-site-packages ~/rl`, then "
+                f"`~/rl/bin/pip install .` in roadsim's folder and `~/rl/bin/python {pip}`")
+    return f"`{sys.executable} {pip}`"
+
+
 def _needs_gymnasium(*args: Any, **kwargs: Any) -> NoReturn:
     found = getattr(sys.modules.get("gymnasium"), "__version__", None)
     raise ImportError("roadsim.make and roadsim.make_vec need Gymnasium 1.1 or later"
                       + (f" (found {found})" if found else ", which is not installed")
-                      + ": install Debian's python3-gymnasium, or `pip install gymnasium`")
+                      + ": " + _gymnasium_advice())
 
 
 def _register() -> None:

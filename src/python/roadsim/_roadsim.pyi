@@ -10,6 +10,8 @@ _Path = str | bytes | os.PathLike[str] | os.PathLike[bytes]
 # NumPy's whole numbers are seeds too; True and False are refused.
 _Seed = int | np.integer[Any]
 
+__version__: Final[str]
+"""roadsim's version, the same for the package, the lab and the programs."""
 STATE_FIELDS: Final[tuple[str, ...]]
 """The names of the state's numbers, in the order state() gives them."""
 MAX_STEERING: Final[float]

@@ -2,7 +2,7 @@
 """The built-in autopilot as a policy: it drives with info["expert"] and prints the figures of
 every lap as `roadsim-lab COURSE --seed S --laps N` prints them.
 
-    PYTHONPATH=build/python examples/gym/autopilot.py [COURSE] [--seed S] [--laps N] [--watch]
+    python examples/gym/autopilot.py [COURSE] [--seed S] [--laps N] [--watch]
 """
 import argparse
 from collections.abc import Iterable, Mapping

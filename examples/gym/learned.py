@@ -3,7 +3,7 @@
 without its banner, and the speed, as under roadsim-lab, and drives as examples/learn/drive-course
 does: the same figures for every lap.
 
-    PYTHONPATH=build/python examples/gym/learned.py [COURSE] [--seed S] [--laps N] [--watch]
+    python examples/gym/learned.py [COURSE] [--seed S] [--laps N] [--watch]
 """
 import argparse
 import os

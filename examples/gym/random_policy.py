@@ -1,7 +1,7 @@
 #!/usr/bin/python3
 """A driver that asks for random steering and speed: the environment's bare loop.
 
-    PYTHONPATH=build/python examples/gym/random_policy.py [COURSE] [--seed S]
+    python examples/gym/random_policy.py [COURSE] [--seed S]
 """
 import argparse
 

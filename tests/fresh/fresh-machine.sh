@@ -216,6 +216,7 @@ control_screen() {
 # package in each environment and the wheel's name.
 pip_install() {
     in_root bash -euc '
+        export DEBIAN_FRONTEND=noninteractive
         apt-get install -y -qq python3-venv python3-pip >/dev/null
         cd /root/roadsim
         tools=""

@@ -2,6 +2,7 @@
 import os
 import subprocess
 import sys
+import venv
 import warnings
 
 import frames
@@ -151,9 +152,18 @@ def test_watch_windows_close_one_by_one_and_need_a_display(made_course, monkeypa
     assert capfd.readouterr().out == ""
 
 
-def test_without_gymnasium_make_says_how_to_get_it():
+@pytest.mark.parametrize("where", ["system", "venv"])
+def test_without_gymnasium_make_says_how_to_get_it_here(where, tmp_path):
+    python = sys.executable
+    if where == "venv":
+        venv.create(tmp_path, system_site_packages=True)
+        python = str(tmp_path / "bin" / "python")
     code = ("import sys; sys.modules['gymnasium'] = None; import roadsim; "
             "roadsim.Drive(roadsim.courses()['meadow_loop']); roadsim.make('meadow_loop')")
-    result = subprocess.run([sys.executable, "-c", code], capture_output=True, text=True)
+    result = subprocess.run([python, "-c", code], capture_output=True, text=True)
     assert result.returncode == 1
-    assert "ImportError: roadsim.make and roadsim.make_vec need Gymnasium" in result.stderr
+    assert ("ImportError: roadsim.make and roadsim.make_vec need Gymnasium 1.1 or later, which is "
+            "not installed: ") in result.stderr
+    # Debian's own Python refuses pip outside a virtual environment.
+    assert (f"`{python} -m pip install 'gymnasium>=1.1'`" if where == "venv" else
+            "`python3 -m venv --system-site-packages ~/rl`") in result.stderr

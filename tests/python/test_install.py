@@ -24,4 +24,3 @@ def test_installed_package_drives_the_installed_course_after_the_prefix_moved(tm
     assert lab[0] == "roadsim-lab"
     assert run.stdout.split() == [str(site / "roadsim" / "__init__.py"),
                                   str(moved / "share" / "roadsim"), "meadow_loop", lab[1]]
-

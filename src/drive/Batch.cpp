@@ -28,6 +28,10 @@ Batch::Batch(const std::vector<CourseText>& courses, const EpisodeSetup& episode
       terminatedRow(courses.size()),
       truncatedRow(courses.size()),
       lapCountRow(courses.size()),
+      hitRow(courses.size()),
+      distanceRow(courses.size()),
+      progressRow(courses.size()),
+      endRow(courses.size()),
       pool(threadsFor(threads, courses.size())) {
     for (const CourseText& course : courses) {
         EpisodeSetup own = setup;
@@ -61,6 +65,9 @@ void Batch::observe(size_t i) {
     // A frame fills lines of its own.
     if (frameBytes > 0) episode.writeFrame(&frameRows[i * frameBytes]);
     row.laps = static_cast<int64_t>(episode.stepped().getLaps().size());
+    row.hits = episode.hitsSoFar();
+    row.distance = episode.distanceSoFar();
+    row.progress = episode.progress();
 }
 
 void Batch::gather() {
@@ -72,6 +79,10 @@ void Batch::gather() {
         terminatedRow[i] = row.outcome.terminated;
         truncatedRow[i] = row.outcome.truncated;
         lapCountRow[i] = row.laps;
+        hitRow[i] = row.hits;
+        distanceRow[i] = row.distance;
+        progressRow[i] = row.progress;
+        endRow[i] = static_cast<uint8_t>(row.outcome.end);
     }
 }
 

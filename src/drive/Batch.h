@@ -53,6 +53,12 @@ class Batch {
     const std::vector<uint8_t>& terminated() const { return terminatedRow; }
     const std::vector<uint8_t>& truncated() const { return truncatedRow; }
     const std::vector<int64_t>& lapCounts() const { return lapCountRow; }  // laps finished
+    // The episode's hits, feet along the course and part of its laps driven so far, and how it
+    // ended at the round (running while it goes on).
+    const std::vector<int64_t>& hits() const { return hitRow; }
+    const std::vector<double>& distances() const { return distanceRow; }
+    const std::vector<double>& progress() const { return progressRow; }
+    const std::vector<uint8_t>& ends() const { return endRow; }
     int frameWidth() const { return setup.frameWidth; }
     int frameHeight() const { return setup.frameHeight; }
 
@@ -63,7 +69,8 @@ class Batch {
         float state[stateFieldCount];
         float expert[2];
         StepOutcome outcome;
-        int64_t laps = 0;
+        int64_t laps = 0, hits = 0;
+        double distance = 0, progress = 0;
     };
 
     void observe(size_t i);
@@ -79,7 +86,9 @@ class Batch {
     std::vector<uint8_t> frameRows;
     std::vector<double> rewardRow;
     std::vector<uint8_t> terminatedRow, truncatedRow;
-    std::vector<int64_t> lapCountRow;
+    std::vector<int64_t> lapCountRow, hitRow;
+    std::vector<double> distanceRow, progressRow;
+    std::vector<uint8_t> endRow;
     bool isStarted = false;
     StepPool pool;
 };

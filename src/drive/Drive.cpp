@@ -21,7 +21,10 @@ const struct {
                 {DriveEnd::lapLimit, "strayed"},
                 {DriveEnd::controllerFailed, "controller failed"},
                 {DriveEnd::recordingFailed, "recording failed"},
-                {DriveEnd::watcherClosed, "watcher closed"}};
+                {DriveEnd::watcherClosed, "watcher closed"},
+                {DriveEnd::offTrack, "off the track"},
+                {DriveEnd::noProgress, "no progress"},
+                {DriveEnd::stepLimit, "step limit"}};
 
 }  // namespace
 

@@ -71,10 +71,16 @@ enum class DriveEnd {
     controllerFailed,  // see the controller's fault
     recordingFailed,   // a frame could not be written
     watcherClosed,     // the viewer ended it
+    // Where a learner's episode ends a drive that the lab would let go on (Episode):
+    offTrack,    // the car too far from the track
+    noProgress,  // too long without getting on along the course
+    stepLimit,   // the episode's steps all taken
 };
+inline constexpr DriveEnd lastDriveEnd = DriveEnd::stepLimit;
 
 // How a drive ended in the words of the lab's report, the board and Python: "running",
-// "finished", "strayed", "controller failed", "recording failed", "watcher closed".
+// "finished", "strayed", "controller failed", "recording failed", "watcher closed", and an
+// episode's "off the track", "no progress", "step limit".
 const char* endWords(DriveEnd end);
 // The end those words name; running for words that name none.
 DriveEnd endNamed(const std::string& words);

@@ -4,6 +4,7 @@
 
 #include "Display.h"
 
+#include <algorithm>
 #include <cmath>
 #include <utility>
 
@@ -31,8 +32,28 @@ void Episode::reset(unsigned seed) {
     drive.start(started, pixels());
     isStarted = true;
     hasEnded = false;
-    distance = drive.distance();
-    hits = drive.hits();
+    distance = startDistance = progressDistance = drive.distance();
+    hits = startHits = drive.hits();
+    steps = 0;
+    progressMs = drive.simulatedMs();
+}
+
+double Episode::progress() const {
+    const double whole = drive.courseLength() * setup.laps;
+    return whole > 0 ? std::clamp(distanceSoFar() / whole, 0.0, 1.0) : 0.0;
+}
+
+DriveEnd Episode::endOf(double crossTrack) {
+    const DriveEnd end = drive.end();
+    if (end != DriveEnd::running) return end;
+    if (std::fabs(crossTrack) > setup.maxCrossTrackFt) return DriveEnd::offTrack;
+    if (distance >= progressDistance + noProgressFt) {
+        progressDistance = distance;
+        progressMs = drive.simulatedMs();
+    }
+    if (drive.simulatedMs() - progressMs >= noProgressMs) return DriveEnd::noProgress;
+    if (setup.maxSteps > 0 && steps >= setup.maxSteps) return DriveEnd::stepLimit;
+    return DriveEnd::running;
 }
 
 StepOutcome Episode::step(const ControlCommand& command) {
@@ -45,10 +66,11 @@ StepOutcome Episode::step(const ControlCommand& command) {
                      crossTrackPenalty * std::fabs(crossTrack);
     distance = nowDistance;
     hits = nowHits;
-    const DriveEnd end = drive.end();
-    outcome.terminated = end == DriveEnd::finished || std::fabs(crossTrack) > setup.maxCrossTrackFt;
-    outcome.truncated = end == DriveEnd::lapLimit || end == DriveEnd::watcherClosed;
-    hasEnded = outcome.terminated || outcome.truncated;
+    ++steps;
+    outcome.end = endOf(crossTrack);
+    outcome.terminated = outcome.end == DriveEnd::finished || outcome.end == DriveEnd::offTrack;
+    hasEnded = outcome.end != DriveEnd::running;
+    outcome.truncated = hasEnded && !outcome.terminated;
     return outcome;
 }
 

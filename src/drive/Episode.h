@@ -18,10 +18,15 @@ inline constexpr double crossTrackPenalty = 0.01;  // per foot from the track, e
 // The course maker keeps a course only when the autopilot stays within this of the track on every
 // lap: a car beyond it has lost the course.
 inline constexpr double defaultMaxCrossTrackFt = 30;
+// A drive that gets on less than this along the course in this long is going nowhere: parked, or
+// circling. The autopilot's slowest start covers it in about 2 s.
+inline constexpr double noProgressFt = 10;
+inline constexpr int64_t noProgressMs = 30000;
 
 struct EpisodeSetup : DriveSetup {
     EpisodeSetup() { laps = defaultEpisodeLaps; }
     double maxCrossTrackFt = defaultMaxCrossTrackFt;
+    int64_t maxSteps = 0;     // steps after which the episode is truncated; 0: no limit
     bool drawScreen = false;  // the whole screen composed at every step, for someone to look at
 };
 
@@ -31,8 +36,10 @@ std::string episodeProblem(const EpisodeSetup& setup);
 // What one step of an episode gave.
 struct StepOutcome {
     double reward = 0;
-    bool terminated = false;  // every lap finished, or the car lost the course
-    bool truncated = false;   // a lap over the limit, or the watch window closed
+    bool terminated = false;  // every lap finished, or the car off the track
+    bool truncated = false;   // a lap over the limit, no progress, the step limit, or the watch
+                              // window closed
+    DriveEnd end = DriveEnd::running;
 };
 
 class Episode {
@@ -56,6 +63,10 @@ class Episode {
     bool hasFrame() const { return averager.has_value(); }
     const EpisodeSetup& getSetup() const { return setup; }
     const Drive& stepped() const { return drive; }
+    int hitsSoFar() const { return hits - startHits; }
+    double distanceSoFar() const { return distance - startDistance; }
+    // The part of the episode's laps driven, 0 to 1.
+    double progress() const;
     Drive& stepped() { return drive; }
     // Every later frame composed, for a window that shows them.
     void composeEveryFrame() { everyFrame = true; }
@@ -72,6 +83,11 @@ class Episode {
     bool everyFrame = false;
     bool isStarted = false;
     bool hasEnded = false;
-    double distance = 0;
-    int hits = 0;
+    // Where the last step left the drive, where the episode started it, and the last point where
+    // it got on along the course.
+    double distance = 0, startDistance = 0, progressDistance = 0;
+    int hits = 0, startHits = 0;
+    int64_t steps = 0, progressMs = 0;
+
+    DriveEnd endOf(double crossTrack);
 };

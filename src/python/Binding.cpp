@@ -9,6 +9,10 @@ PYBIND11_MODULE(_roadsim, module) {
     py::list fields;
     visitStateFields(StepState{}, [&](const char* name, const auto&) { fields.append(name); });
     module.attr("STATE_FIELDS") = py::tuple(fields);
+    py::list ends;
+    for (int i = 0; i <= static_cast<int>(lastDriveEnd); ++i)
+        ends.append(endWords(static_cast<DriveEnd>(i)));
+    module.attr("END_WORDS") = py::tuple(ends);
     module.attr("MAX_STEERING") = control::maxSteering;
     module.attr("TOP_SPEED") = control::topSpeed;
     module.attr("STEERING_STEP") = control::steeringStep;

@@ -88,14 +88,25 @@ py::tuple PythonBatch::step(const py::object& actions, const py::object& seedFor
         drives.step(asked, seeds);
     }
     py::list changed;
-    for (size_t i = 0; i < drives.size(); ++i)
+    py::dict ended;
+    for (size_t i = 0; i < drives.size(); ++i) {
         if (drives.lapCounts()[i] != lapsBefore[i]) changed.append(i);
+        if (drives.ends()[i]) ended[py::int_(i)] = endWords(static_cast<DriveEnd>(drives.ends()[i]));
+    }
     const auto n = static_cast<py::ssize_t>(drives.size());
+    // The figures in one array: a learner's step pays for every array it is handed.
+    py::array_t<double> figures({n, py::ssize_t{3}});
+    auto rows = figures.mutable_unchecked<2>();
+    for (py::ssize_t i = 0; i < n; ++i) {
+        rows(i, 0) = static_cast<double>(drives.hits()[i]);
+        rows(i, 1) = drives.distances()[i];
+        rows(i, 2) = drives.progress()[i];
+    }
     return py::make_tuple(fresh(drives.states().data(), {n, stateFieldCount}),
                           fresh(drives.rewards().data(), {n}),
                           fresh(reinterpret_cast<const bool*>(drives.terminated().data()), {n}),
                           fresh(reinterpret_cast<const bool*>(drives.truncated().data()), {n}),
-                          fresh(drives.experts().data(), {n, 2}), changed);
+                          fresh(drives.experts().data(), {n, 2}), figures, changed, ended);
 }
 
 void PythonBatch::watch(double speedUp) {
@@ -108,9 +119,14 @@ void bindBatch(py::module_& module) {
                             "Episodes of drives stepped together on threads of their own.")
         .def(py::init([](const std::vector<std::filesystem::path>& courses, const Folders& images,
                          const FrameSize& size, bool draw, int laps, double lapLimit,
-                         double maxCrossTrack, int frameMs, unsigned threads, bool autoreset) {
-                 const EpisodeSetup setup =
+                         double maxCrossTrack, std::optional<int64_t> maxSteps, int frameMs,
+                         unsigned threads, bool autoreset) {
+                 EpisodeSetup setup =
                      episodeSetup(std::nullopt, size, draw, laps, lapLimit, maxCrossTrack, frameMs);
+                 if (maxSteps && *maxSteps < 1)
+                     throw py::value_error("max_episode_steps must be a whole number of steps "
+                                           "from 1, or None, not " + std::to_string(*maxSteps));
+                 setup.maxSteps = maxSteps.value_or(0);
                  return std::make_unique<PythonBatch>(courseTexts(courses, images), setup, threads,
                                                       autoreset);
              }),
@@ -119,10 +135,13 @@ void bindBatch(py::module_& module) {
              py::arg("laps") = defaultEpisodeLaps,
              py::arg("lap_limit") = defaultLapLimitMs / 1000.0,
              py::arg("max_cross_track") = defaultMaxCrossTrackFt,
-             py::arg("frame_ms") = defaultFrameMs, py::arg("threads") = 0,
+             py::arg("max_episode_steps") = py::none(), py::arg("frame_ms") = defaultFrameMs,
+             py::arg("threads") = 0,
              py::arg("autoreset") = false,
              "A drive of each course file of COURSES, all with the keywords of Drive; an episode "
-             "also ends with the car more than MAX_CROSS_TRACK feet from the track. IMAGES: one "
+             "also ends with the car more than MAX_CROSS_TRACK feet from the track, after "
+             "MAX_EPISODE_STEPS steps (None: no limit), or when the car gets on less than 10 ft "
+             "along the course in 30 s. IMAGES: one "
              "folder for all, or one (or None) for each course. THREADS step the drives (0: one a "
              "core, at most one a drive); with AUTORESET an ended episode starts again at the "
              "next step.")
@@ -131,8 +150,9 @@ void bindBatch(py::module_& module) {
         .def("step", &PythonBatch::step, py::arg("actions"), py::arg("seed_for") = py::none(),
              "Steps drive i with actions[i]; with autoreset, a drive whose episode ended starts "
              "again instead, from the seed seed_for(i) gives. Returns copies of the round's "
-             "states, rewards, terminated, truncated and experts, and the drives whose count of "
-             "finished laps changed.")
+             "states, rewards, terminated, truncated and experts, the figures (a row a drive: "
+             "hits, distance, progress), the drives whose count of finished laps changed, and "
+             "the words of each drive whose episode ended, by its index.")
         .def("watch", &PythonBatch::watch, py::arg("speed_up") = 1.0,
              "Shows every later frame of a batch of one in a window, SPEED_UP times real time.")
         .def(

@@ -65,6 +65,9 @@ TEST(Batch, DrivesStepAsEachAloneAndStartAgainWhereTheirEpisodesEnd) {
                 ASSERT_EQ(batch.rewards()[i], outcome.reward) << i << " " << round;
                 ASSERT_EQ(batch.terminated()[i], outcome.terminated) << i << " " << round;
                 ASSERT_EQ(batch.truncated()[i], outcome.truncated) << i << " " << round;
+                ASSERT_EQ(batch.ends()[i], static_cast<uint8_t>(outcome.end)) << i << " " << round;
+                ASSERT_EQ(batch.hits()[i], alone[i]->hitsSoFar()) << i << " " << round;
+                ASSERT_EQ(batch.progress()[i], alone[i]->progress()) << i << " " << round;
                 terminated += outcome.terminated;
                 truncated += outcome.truncated;
             }
@@ -75,6 +78,32 @@ TEST(Batch, DrivesStepAsEachAloneAndStartAgainWhereTheirEpisodesEnd) {
         }
         // Destroyed idle, its threads asleep.
         std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+}
+
+TEST(Episode, EndsWithoutProgressAndAtTheStepLimit) {
+    const struct {
+        int64_t maxSteps;
+        ControlCommand command;
+        DriveEnd end;
+        int steps;  // 0: any
+    } cases[] = {{0, {0, 0}, DriveEnd::noProgress, 600},  // parked: 30 s of 50 ms steps
+                 {0, {45, 20}, DriveEnd::noProgress, 0},   // circling
+                 {40, {0, 20}, DriveEnd::stepLimit, 40}};
+    for (const auto& c : cases) {
+        EpisodeSetup setup;
+        setup.maxSteps = c.maxSteps;
+        setup.maxCrossTrackFt = 1000;  // so that circling goes on
+        Episode episode(courses[0].text, courses[0].source, setup);
+        episode.reset(1);
+        int steps = 0;
+        StepOutcome outcome;
+        for (; !episode.ended(); ++steps) outcome = episode.step(c.command);
+        EXPECT_EQ(endWords(outcome.end), std::string(endWords(c.end))) << steps;
+        EXPECT_TRUE(outcome.truncated && !outcome.terminated);
+        if (c.steps > 0) {
+            EXPECT_EQ(steps, c.steps);
+        }
     }
 }
 

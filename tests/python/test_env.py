@@ -56,6 +56,24 @@ def test_the_expert_drives_as_the_lab_prints(course, lab):
         # Three laps of progress, less the hits and the distance from the track.
         hits = sum(lap["hits"] for lap in info["laps"])
         assert total == pytest.approx(0.3 * env.drive.course_length - hits - 0.01 * off)
+        assert (info["end"], info["hits"], info["progress"]) == ("finished", hits, 1.0)
+        assert info["distance"] == pytest.approx(3 * env.drive.course_length)
+
+
+@pytest.mark.parametrize("make", [roadsim.make, gymnasium.make])
+def test_max_episode_steps_truncates_as_gymnasium_does(make):
+    env = make("roadsim/trefoil-v0" if make is gymnasium.make else "trefoil", obs="state",
+               max_episode_steps=30)
+    assert env.spec.max_episode_steps == 30
+    _, info = env.reset(seed=1)
+    assert (info["hits"], info["distance"], info["progress"]) == (0, 0.0, 0.0)
+    assert "end" not in info
+    for step in range(1, 31):
+        _, _, terminated, truncated, info = env.step(info["expert"])
+        assert (terminated, truncated) == (False, step == 30)
+    assert info["progress"] > 0
+    if make is roadsim.make:  # gymnasium.make's TimeLimit says nothing of why
+        assert info["end"] == "step limit"
 
 
 @pytest.mark.parametrize("course, size, by_name", [("hairpin_hollow", (80, 60), True),
@@ -127,6 +145,15 @@ BAD = [pytest.param(*case, id=case[0]) for case in [  # the exception and what i
         [_reset(roadsim.Drive(made))] * 2, np.zeros((2, 2))), ValueError, "once"),
     ("vector NaN action", lambda made, tmp: _reset(roadsim.make_vec(made, 2)).step(
         [[0, 10], [np.nan, 10]]), ValueError, "(?i)nan"),
+    ("unknown keyword", lambda made, tmp: roadsim.make(made, max_steps=9), TypeError, "max_steps"),
+    ("vector unknown keyword", lambda made, tmp: roadsim.make_vec(made, 2, lap_limt=9),
+     TypeError, "lap_limt"),
+    ("no steps", lambda made, tmp: roadsim.make(made, max_episode_steps=0), ValueError,
+     "max_episode_steps"),
+    ("unknown reset option", lambda made, tmp: roadsim.make(made).reset(options={"map": 1}),
+     ValueError, "'map'"),
+    ("vector unknown reset option", lambda made, tmp: roadsim.make_vec(made, 2).reset(
+        options={"map": 1}), ValueError, "'map'"),
 ]]
 
 

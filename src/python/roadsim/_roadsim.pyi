@@ -12,6 +12,8 @@ _Seed = int | np.integer[Any]
 
 __version__: Final[str]
 """roadsim's version, the same for the package, the lab and the programs."""
+END_WORDS: Final[tuple[str, ...]]
+"""Why a drive or an episode ended, in the lab's words; the first, "running", while it goes on."""
 STATE_FIELDS: Final[tuple[str, ...]]
 """The names of the state's numbers, in the order state() gives them."""
 MAX_STEERING: Final[float]
@@ -154,12 +156,15 @@ class Batch(metaclass=_BoundType):
         laps: int = 3,
         lap_limit: float = 600.0,
         max_cross_track: float = 30.0,
+        max_episode_steps: int | None = None,
         frame_ms: int = 20,
         threads: int = 0,
         autoreset: bool = False,
     ) -> None:
         """A drive of each course file of COURSES, all with the keywords of Drive; an episode also
-        ends with the car more than MAX_CROSS_TRACK feet from the track. IMAGES: one folder for
+        ends with the car more than MAX_CROSS_TRACK feet from the track, after MAX_EPISODE_STEPS
+        steps (None: no limit), or when the car gets on less than 10 ft along the course in 30 s.
+        IMAGES: one folder for
         all, or one (or None) for each course. THREADS step the drives (0: one a core, at most one
         a drive); with AUTORESET an ended episode starts again at the next step."""
     def reset(self, seeds: Sequence[_Seed]) -> None:
@@ -172,11 +177,15 @@ class Batch(metaclass=_BoundType):
         npt.NDArray[np.bool_],
         npt.NDArray[np.bool_],
         npt.NDArray[np.float32],
+        npt.NDArray[np.float64],
         list[int],
+        dict[int, str],
     ]:
         """Steps drive i with actions[i]; with autoreset, a drive whose episode ended starts again
         instead, from the seed seed_for(i) gives. Returns copies of the round's states, rewards,
-        terminated, truncated and experts, and the drives whose count of finished laps changed."""
+        terminated, truncated and experts, the figures (a row a drive: hits, distance, progress),
+        the drives whose count of finished laps changed, and the words of each drive whose episode
+        ended, by its index."""
     def watch(self, speed_up: float = 1.0) -> None:
         """Shows every later frame of a batch of one in a window, SPEED_UP times real time."""
     def drive(self, index: int) -> BatchDrive:

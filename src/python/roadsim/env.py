@@ -1,9 +1,10 @@
 """A drive as a Gymnasium environment: its spaces, and the episode that the C++ batch decides."""
+import dataclasses
 import glob
 import math
 import os
 from collections.abc import Sequence
-from typing import Any, cast
+from typing import Any
 
 import gymnasium
 import numpy as np
@@ -20,6 +21,8 @@ OBSERVATIONS = ("frame", "state", "both")
 # batch's.
 Observation = npt.NDArray[Any] | dict[str, npt.NDArray[Any]]
 Info = dict[str, Any]
+# What info says of an episode's figures before its first step.
+STARTED: Info = {"hits": 0, "distance": 0.0, "progress": 0.0}
 
 
 def state_space() -> spaces.Box:
@@ -28,6 +31,13 @@ def state_space() -> spaces.Box:
               "steering": (-MAX_STEERING, MAX_STEERING), "waypoint": (0.0, math.inf)}
     low, high = zip(*(bounds.get(name, (-math.inf, math.inf)) for name in STATE_FIELDS))
     return spaces.Box(np.array(low, np.float32), np.array(high, np.float32), dtype=np.float32)
+
+
+def check_reset_options(options: dict[str, Any] | None) -> None:
+    """Refuses reset options, none of which an environment has, by name."""
+    if options:
+        raise ValueError(f"unknown reset option{'s' if len(options) > 1 else ''}: "
+                         f"{', '.join(map(repr, options))}")
 
 
 def action_space() -> spaces.Box:
@@ -101,17 +111,22 @@ class RoadsimEnv(gymnasium.Env[Observation, npt.ArrayLike]):
     round an obstacle pays; the distance term is an eighth of the progress at 25 mph and 2.3 ft
     off the track (the autopilot's usual), and equals it 18 ft off.
 
-    Terminated: every lap finished, or the car more than MAX_CROSS_TRACK feet (default 30) from
-    the track: the course maker keeps a course only when the autopilot stays within 30 ft on every
-    lap, and a car beyond that has lost the course (the lab would let it circle until the lap
-    limit). Ending loses the progress still to come, which is the penalty for straying.
-    Truncated: a lap took longer than LAP_LIMIT seconds (default 600, the lab's limit), or the
-    watch window (render_mode "human") was closed.
+    Terminated: every lap finished ("finished"), or the car more than MAX_CROSS_TRACK feet
+    (default 30) from the track ("off the track"): the course maker keeps a course only when the
+    autopilot stays within 30 ft on every lap, and a car beyond that has lost the course (the lab
+    would let it circle until the lap limit). Ending loses the progress still to come, which is
+    the penalty for straying.
+    Truncated: a lap took longer than LAP_LIMIT seconds (default 600, the lab's limit;
+    "strayed", as the lab says), the car got on less than 10 ft along the course in 30 s ("no
+    progress": parked or circling), MAX_EPISODE_STEPS steps were taken ("step limit"; None, the
+    default, sets none), or the watch window (render_mode "human") was closed ("watcher closed").
 
     info, after reset and every step: "expert", what the built-in autopilot at the lab's defaults
     would ask from this state (an array like the action); "laps", the finished laps as dicts with
     the lab's per-lap figures (seconds, hits, worst_cross_track, rms_cross_track, mean_speed,
-    collision_frames, frames).
+    collision_frames, frames); "hits", the obstacles hit in the episode; "distance", its feet
+    along the course; "progress", the part of its laps driven (0 to 1); and, at the step that
+    ends it, "end": why, in the words above (roadsim.END_WORDS, the lab's report's).
 
     render(): with render_mode "rgb_array" the full 800x600 frame (uint8 (600, 800, 3)); with
     "human" a window shows the drive at real-time pace from the start.
@@ -123,7 +138,8 @@ class RoadsimEnv(gymnasium.Env[Observation, npt.ArrayLike]):
                  frame_size: tuple[int, int] = DEFAULT_FRAME_SIZE, laps: int = DEFAULT_LAPS,
                  images: StrPath | None = None, render_mode: str | None = None,
                  lap_limit: float = DEFAULT_LAP_LIMIT,
-                 max_cross_track: float = DEFAULT_MAX_CROSS_TRACK) -> None:
+                 max_cross_track: float = DEFAULT_MAX_CROSS_TRACK,
+                 max_episode_steps: int | None = None) -> None:
         """A drive of COURSE, a shipped course's name or a course file, with the keywords of
         roadsim.make."""
         if render_mode is not None and render_mode not in self.metadata["render_modes"]:
@@ -131,7 +147,7 @@ class RoadsimEnv(gymnasium.Env[Observation, npt.ArrayLike]):
                              f"not {render_mode!r}")
         self._episodes: Episodes | None = Episodes(
             [course], obs, frame_size, laps, images, render_mode, False, lap_limit=lap_limit,
-            max_cross_track=max_cross_track)
+            max_cross_track=max_cross_track, max_episode_steps=max_episode_steps)
         if render_mode == "human":
             self._episodes.batch.watch()
         self.render_mode = render_mode
@@ -148,7 +164,8 @@ class RoadsimEnv(gymnasium.Env[Observation, npt.ArrayLike]):
     def reset(self, *, seed: int | None = None,
               options: dict[str, Any] | None = None) -> tuple[Observation, Info]:
         """Start the drive again, obstacles scattered from SEED as roadsim-lab --seed SEED does
-        (None: a seed from the environment's random numbers)."""
+        (None: a seed from the environment's random numbers); OPTIONS: none so far."""
+        check_reset_options(options)
         if seed is not None:
             seed = check_seed(seed)
         super().reset(seed=seed)
@@ -156,18 +173,23 @@ class RoadsimEnv(gymnasium.Env[Observation, npt.ArrayLike]):
         episodes.batch.reset([int(self.np_random.integers(SEEDS)) if seed is None else seed])
         self._laps = []
         return self._first(episodes.observe(episodes.states.copy())), {
-            "expert": episodes.experts[0].copy(), "laps": self._laps}
+            "expert": episodes.experts[0].copy(), "laps": self._laps, **STARTED}
 
     def step(self, action: npt.ArrayLike) -> tuple[Observation, float, bool, bool, Info]:
         """Drive one step asking for ACTION, [steering degrees, speed mph]: the observation, the
         reward, whether the episode terminated or was truncated, and info."""
         episodes, drive = self._open()
-        states, rewards, terminated, truncated, experts, changed = episodes.batch.step(action)
+        states, rewards, terminated, truncated, experts, figures, changed, ended = (
+            episodes.batch.step(action))
         if changed:
             self._laps = drive.laps()
-        observation = self._first(episodes.observe(states))
-        return (observation, float(rewards[0]), bool(terminated[0]), bool(truncated[0]),
-                {"expert": experts[0], "laps": self._laps})
+        hits, distance, progress = figures[0].tolist()
+        info = {"expert": experts[0], "laps": self._laps, "hits": int(hits),
+                "distance": distance, "progress": progress}
+        if ended:
+            info["end"] = ended[0]
+        return (self._first(episodes.observe(states)), float(rewards[0]), bool(terminated[0]),
+                bool(truncated[0]), info)
 
     def render(self) -> npt.NDArray[np.uint8] | None:
         """With render_mode "rgb_array" the whole 800x600 frame, (600, 800, 3) uint8; None
@@ -200,10 +222,11 @@ class RoadsimEnv(gymnasium.Env[Observation, npt.ArrayLike]):
 
 def make(course: StrPath, obs: str = "both", frame_size: tuple[int, int] = DEFAULT_FRAME_SIZE,
          laps: int = DEFAULT_LAPS, images: StrPath | None = None, render_mode: str | None = None,
-         **options: float) -> RoadsimEnv:
+         max_episode_steps: int | None = None, **options: float) -> RoadsimEnv:
     """A drive of COURSE (a shipped course's name or a course file) as a gymnasium.Env.
 
-    See RoadsimEnv for the spaces, the reward and the episode; OPTIONS: lap_limit (seconds, 600),
+    See RoadsimEnv for the spaces, the reward and the episode; MAX_EPISODE_STEPS truncates an
+    episode after so many steps, as gymnasium.make's does; OPTIONS: lap_limit (seconds, 600),
     max_cross_track (feet, 30).
     """
     name = f"roadsim/{course}-v0" if isinstance(course, str) and course in courses() else None
@@ -211,5 +234,11 @@ def make(course: StrPath, obs: str = "both", frame_size: tuple[int, int] = DEFAU
                                   render_mode=render_mode, **options)
     if name is None:
         name, kwargs["course"] = "roadsim/Course-v0", course
-    # The bare environment, as registered: Gymnasium's checking wrappers cost on every step.
-    return cast(RoadsimEnv, gymnasium.make(name, disable_env_checker=True, **kwargs).unwrapped)
+    spec = gymnasium.spec(name)
+    kwargs = {**spec.kwargs, **kwargs}
+    # The bare environment, which keeps the step limit itself: Gymnasium's wrappers cost on every
+    # step. Its spec says what gymnasium.make's would.
+    env = RoadsimEnv(**kwargs, max_episode_steps=max_episode_steps)
+    env.spec = dataclasses.replace(spec, kwargs=kwargs, max_episode_steps=max_episode_steps,
+                                   disable_env_checker=True)
+    return env

@@ -9,9 +9,10 @@ from gymnasium.utils import seeding
 from gymnasium.vector import AutoresetMode, VectorEnv
 from gymnasium.vector.utils import batch_space
 
-from ._roadsim import DEFAULT_FRAME_SIZE, DEFAULT_LAPS, SEEDS, BatchDrive, check_seed
+from ._roadsim import (DEFAULT_FRAME_SIZE, DEFAULT_LAP_LIMIT, DEFAULT_LAPS,
+                       DEFAULT_MAX_CROSS_TRACK, SEEDS, BatchDrive, check_seed)
 from .course import StrPath
-from .env import Episodes, Info, Observation, RoadsimEnv
+from .env import STARTED, Episodes, Info, Observation, RoadsimEnv, check_reset_options
 
 
 class RoadsimVectorEnv(VectorEnv[Observation, npt.ArrayLike, npt.NDArray[Any]]):
@@ -20,7 +21,7 @@ class RoadsimVectorEnv(VectorEnv[Observation, npt.ArrayLike, npt.NDArray[Any]]):
     COURSE: one course (a shipped course's name or a course file) for every drive, or a list of
     courses taken in turn (drive i drives COURSE[i % len(COURSE)]; NUM_ENVS defaults to its
     length). THREADS: how many threads step the drives (0, the default: one a core, at most one a
-    drive). OPTIONS: as for roadsim.make, but render_mode only None or "rgb_array".
+    drive). The other keywords: as for roadsim.make, but render_mode only None or "rgb_array".
 
     The observations, rewards, terminations, truncations and infos are exactly those of the same
     drives one by one in gymnasium.vector.SyncVectorEnv: the arrays stacked, infos as dicts of
@@ -36,7 +37,10 @@ class RoadsimVectorEnv(VectorEnv[Observation, npt.ArrayLike, npt.NDArray[Any]]):
     def __init__(self, course: StrPath | Sequence[StrPath], num_envs: int | None = None,
                  obs: str = "both", frame_size: tuple[int, int] = DEFAULT_FRAME_SIZE,
                  laps: int = DEFAULT_LAPS, images: StrPath | None = None,
-                 render_mode: str | None = None, threads: int = 0, **options: float) -> None:
+                 render_mode: str | None = None, threads: int = 0,
+                 lap_limit: float = DEFAULT_LAP_LIMIT,
+                 max_cross_track: float = DEFAULT_MAX_CROSS_TRACK,
+                 max_episode_steps: int | None = None) -> None:
         names = [course] if isinstance(course, (str, os.PathLike)) else list(course)
         if not names:
             raise ValueError("make_vec needs at least one course")
@@ -51,7 +55,9 @@ class RoadsimVectorEnv(VectorEnv[Observation, npt.ArrayLike, npt.NDArray[Any]]):
         # Until the batch is made: closing a half-made one is harmless.
         self._episodes: Episodes | None = None
         self._episodes = Episodes([names[i % len(names)] for i in range(num_envs)], obs,
-                                  frame_size, laps, images, render_mode, True, threads, **options)
+                                  frame_size, laps, images, render_mode, True, threads,
+                                  lap_limit=lap_limit, max_cross_track=max_cross_track,
+                                  max_episode_steps=max_episode_steps)
         self.num_envs = num_envs
         self.render_mode = render_mode
         self.single_observation_space = self._episodes.observation_space
@@ -69,7 +75,8 @@ class RoadsimVectorEnv(VectorEnv[Observation, npt.ArrayLike, npt.NDArray[Any]]):
     def reset(self, *, seed: int | Sequence[int | None] | None = None,
               options: dict[str, Any] | None = None) -> tuple[Observation, Info]:
         """Reset every drive: SEED None (each from its own random numbers), a whole number S
-        (drive i from S + i) or a list of one seed (or None) per drive."""
+        (drive i from S + i) or a list of one seed (or None) per drive; OPTIONS: none so far."""
+        check_reset_options(options)
         episodes = self._open()
         if seed is None or isinstance(seed, (int, np.integer)):
             seeds = [seed if seed is None else seed + i for i in range(self.num_envs)]
@@ -88,17 +95,16 @@ class RoadsimVectorEnv(VectorEnv[Observation, npt.ArrayLike, npt.NDArray[Any]]):
         self._laps = np.empty(self.num_envs, object)
         self._laps[:] = [[] for _ in range(self.num_envs)]
         self._laps.flags.writeable = False
-        return episodes.observe(episodes.states.copy()), {
-            "expert": episodes.experts.copy(), "_expert": self._everyone, "laps": self._laps,
-            "_laps": self._everyone}
+        return episodes.observe(episodes.states.copy()), self._info(
+            episodes.experts.copy(), np.zeros((self.num_envs, len(STARTED))), {})
 
     def step(self, actions: npt.ArrayLike) -> tuple[Observation, npt.NDArray[Any],
                                                       npt.NDArray[Any], npt.NDArray[Any], Info]:
         """Step drive i with ACTIONS[i], or start it again where its episode ended: the
         observations, rewards, terminations, truncations and infos, a row a drive."""
         episodes = self._open()
-        states, rewards, terminated, truncated, experts, changed = episodes.batch.step(
-            actions, self._seed_for)
+        states, rewards, terminated, truncated, experts, figures, changed, ended = (
+            episodes.batch.step(actions, self._seed_for))
         if changed:
             # A new array: the infos handed out before keep their laps.
             self._laps = self._laps.copy()
@@ -107,8 +113,7 @@ class RoadsimVectorEnv(VectorEnv[Observation, npt.ArrayLike, npt.NDArray[Any]]):
             self._laps.flags.writeable = False
         observation = states if episodes.obs == "state" else episodes.observe(states)
         return (observation, rewards, terminated, truncated,
-                {"expert": experts, "_expert": self._everyone, "laps": self._laps,
-                 "_laps": self._everyone})
+                self._info(experts, figures, ended))
 
     # Without a render_mode, a None for each drive, as SyncVectorEnv gives, which Gymnasium's type
     # does not allow for.
@@ -120,6 +125,23 @@ class RoadsimVectorEnv(VectorEnv[Observation, npt.ArrayLike, npt.NDArray[Any]]):
 
     def close_extras(self, **kwargs: Any) -> None:
         self._episodes, self._drives = None, []
+
+    def _info(self, experts: npt.NDArray[np.float32], figures: npt.NDArray[np.float64],
+              ended: dict[int, str]) -> Info:
+        """The infos of a round as SyncVectorEnv gathers them, a row a drive and a mask a key,
+        from FIGURES (hits, distance, progress a row): "end" only where an episode ended, from
+        ENDED, its words by drive."""
+        everyone = self._everyone
+        info: Info = {"expert": experts, "_expert": everyone, "laps": self._laps,
+                      "_laps": everyone, "hits": figures[:, 0].astype(np.int64),
+                      "_hits": everyone, "distance": figures[:, 1], "_distance": everyone,
+                      "progress": figures[:, 2], "_progress": everyone}
+        if ended:
+            info["end"] = np.full(self.num_envs, None, object)
+            info["_end"] = np.zeros(self.num_envs, bool)
+            for i, words in ended.items():
+                info["end"][i], info["_end"][i] = words, True
+        return info
 
     def _open(self) -> Episodes:
         if self._episodes is None:

@@ -65,8 +65,8 @@ void Batch::observe(size_t i) {
     // A frame fills lines of its own.
     if (frameBytes > 0) episode.writeFrame(&frameRows[i * frameBytes]);
     row.laps = static_cast<int64_t>(episode.stepped().getLaps().size());
-    row.hits = episode.hitsSoFar();
-    row.distance = episode.distanceSoFar();
+    row.hits = episode.stepped().hits();
+    row.distance = episode.stepped().distance();
     row.progress = episode.progress();
 }
 

@@ -206,6 +206,22 @@ int Drive::hits() const {
     return sum;
 }
 
+Drive::Totals Drive::totals() const {
+    Totals sum;
+    for (const LapFigures& finished : laps) {
+        sum.seconds += finished.seconds;
+        sum.frames += finished.frames;
+        sum.crossTrackSquares += finished.rmsCrossTrack * finished.rmsCrossTrack * finished.frames;
+    }
+    // A finished drive's next lap has only begun.
+    if (ending != DriveEnd::finished) {
+        sum.seconds += (elapsedMs - lap.startMs) / 1000.0;
+        sum.frames += lap.frames;
+        sum.crossTrackSquares += lap.crossTrackSquares;
+    }
+    return sum;
+}
+
 double Drive::distance() const {
     const std::vector<CourseObject>& waypoints = course.getWaypoints();
     const CarState carState = car.getState();

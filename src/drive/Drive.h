@@ -155,6 +155,13 @@ class Drive {
     double distance() const;
     // Feet from the first waypoint to the last.
     double courseLength() const { return segmentStarts.back(); }
+    // Every lap so far, the current one as far as it has come, summed as the board sums a drive.
+    struct Totals {
+        double seconds = 0;
+        int64_t frames = 0;
+        double crossTrackSquares = 0;
+    };
+    Totals totals() const;
     const Course& getCourse() const { return course; }
     const Car& getCar() const { return car; }
 

@@ -1,5 +1,5 @@
-// The episode's rules: a step's reward from the progress, the hits and the distance from the track
-// after it, and its end from the drive's end and that distance.
+// The episode's rules: a step's reward from the progress, the time, the hits and the distance from
+// the track, and its end from the drive's end, that distance and the progress.
 #include "Episode.h"
 
 #include "Display.h"
@@ -32,21 +32,38 @@ void Episode::reset(unsigned seed) {
     drive.start(started, pixels());
     isStarted = true;
     hasEnded = false;
-    distance = startDistance = progressDistance = drive.distance();
-    hits = startHits = drive.hits();
+    // Counted from the drive's start, so that a finished episode's return is the board's figure.
+    lastEarned = 0;
     steps = 0;
+    progressDistance = drive.distance();
     progressMs = drive.simulatedMs();
 }
 
 double Episode::progress() const {
     const double whole = drive.courseLength() * setup.laps;
-    return whole > 0 ? std::clamp(distanceSoFar() / whole, 0.0, 1.0) : 0.0;
+    return whole > 0 ? std::clamp(drive.distance() / whole, 0.0, 1.0) : 0.0;
+}
+
+double Episode::earned() const {
+    const Drive::Totals totals = drive.totals();
+    const double rms =
+        totals.frames > 0 ? std::sqrt(totals.crossTrackSquares / totals.frames) : 0.0;
+    const double lapSeconds = setup.lapLimitMs / 1000.0;
+    return setup.laps * (lapSeconds * progress() - rms) - totals.seconds -
+           hitSeconds * drive.hits();
+}
+
+double Episode::earlyEndCost() const {
+    const double obstacles = static_cast<double>(drive.getCourse().getObstacles().size());
+    return setup.laps *
+           (setup.lapLimitMs / 1000.0 + hitSeconds * obstacles + setup.maxCrossTrackFt);
 }
 
 DriveEnd Episode::endOf(double crossTrack) {
     const DriveEnd end = drive.end();
     if (end != DriveEnd::running) return end;
     if (std::fabs(crossTrack) > setup.maxCrossTrackFt) return DriveEnd::offTrack;
+    const double distance = drive.distance();
     if (distance >= progressDistance + noProgressFt) {
         progressDistance = distance;
         progressMs = drive.simulatedMs();
@@ -58,16 +75,16 @@ DriveEnd Episode::endOf(double crossTrack) {
 
 StepOutcome Episode::step(const ControlCommand& command) {
     drive.steer(command);
-    const double nowDistance = drive.distance();
-    const int nowHits = drive.hits();
-    const double crossTrack = observedCrossTrack();
-    StepOutcome outcome;
-    outcome.reward = (nowDistance - distance) * progressReward - (nowHits - hits) * hitPenalty -
-                     crossTrackPenalty * std::fabs(crossTrack);
-    distance = nowDistance;
-    hits = nowHits;
     ++steps;
-    outcome.end = endOf(crossTrack);
+    StepOutcome outcome;
+    outcome.end = endOf(observedCrossTrack());
+    const double now = earned();
+    outcome.reward = now - lastEarned;
+    lastEarned = now;
+    // The driver's own ways of ending early; a step limit or a closed window is nobody's failure.
+    if (outcome.end == DriveEnd::offTrack || outcome.end == DriveEnd::noProgress ||
+        outcome.end == DriveEnd::lapLimit)
+        outcome.reward -= earlyEndCost();
     outcome.terminated = outcome.end == DriveEnd::finished || outcome.end == DriveEnd::offTrack;
     hasEnded = outcome.end != DriveEnd::running;
     outcome.truncated = hasEnded && !outcome.terminated;

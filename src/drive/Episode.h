@@ -10,11 +10,12 @@
 #include <string>
 #include <vector>
 
-// The reward of a step: progress along the course, less each obstacle newly hit and the distance
-// from the track (the README gives the reasons).
-inline constexpr double progressReward = 0.1;      // per foot along the course
-inline constexpr double hitPenalty = 1.0;          // per obstacle newly hit
-inline constexpr double crossTrackPenalty = 0.01;  // per foot from the track, every step
+// The reward is counted in seconds of the board's figure of merit, whose lap costs its seconds, 10 s
+// a hit and 1 s a foot of RMS distance from the track (the README gives the reasons). Progress
+// along the course earns as much a lap as the lap limit's seconds, so that getting on always pays
+// for the time it takes; an episode that ends early is charged the worst that finishing could
+// cost, so that no way of ending early earns more than finishing.
+inline constexpr double hitSeconds = 10;
 // The course maker keeps a course only when the autopilot stays within this of the track on every
 // lap: a car beyond it has lost the course.
 inline constexpr double defaultMaxCrossTrackFt = 30;
@@ -63,8 +64,6 @@ class Episode {
     bool hasFrame() const { return averager.has_value(); }
     const EpisodeSetup& getSetup() const { return setup; }
     const Drive& stepped() const { return drive; }
-    int hitsSoFar() const { return hits - startHits; }
-    double distanceSoFar() const { return distance - startDistance; }
     // The part of the episode's laps driven, 0 to 1.
     double progress() const;
     Drive& stepped() { return drive; }
@@ -83,11 +82,15 @@ class Episode {
     bool everyFrame = false;
     bool isStarted = false;
     bool hasEnded = false;
-    // Where the last step left the drive, where the episode started it, and the last point where
-    // it got on along the course.
-    double distance = 0, startDistance = 0, progressDistance = 0;
-    int hits = 0, startHits = 0;
-    int64_t steps = 0, progressMs = 0;
-
+    // The return so far: every step's reward is the change in it.
+    double earned() const;
+    // What ending early costs: every lap taking the whole limit, hitting every obstacle, at the
+    // greatest distance from the track.
+    double earlyEndCost() const;
     DriveEnd endOf(double crossTrack);
+
+    double lastEarned = 0;
+    // Where the drive last got on along the course, and when.
+    double progressDistance = 0;
+    int64_t steps = 0, progressMs = 0;
 };

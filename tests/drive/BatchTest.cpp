@@ -66,7 +66,7 @@ TEST(Batch, DrivesStepAsEachAloneAndStartAgainWhereTheirEpisodesEnd) {
                 ASSERT_EQ(batch.terminated()[i], outcome.terminated) << i << " " << round;
                 ASSERT_EQ(batch.truncated()[i], outcome.truncated) << i << " " << round;
                 ASSERT_EQ(batch.ends()[i], static_cast<uint8_t>(outcome.end)) << i << " " << round;
-                ASSERT_EQ(batch.hits()[i], alone[i]->hitsSoFar()) << i << " " << round;
+                ASSERT_EQ(batch.hits()[i], alone[i]->stepped().hits()) << i << " " << round;
                 ASSERT_EQ(batch.progress()[i], alone[i]->progress()) << i << " " << round;
                 terminated += outcome.terminated;
                 truncated += outcome.truncated;

@@ -1,4 +1,5 @@
 """roadsim.make: Gymnasium's checks, the autopilot's drive and frames as the lab's, bad input."""
+import math
 import os
 import subprocess
 import sys
@@ -20,22 +21,29 @@ IDS = sorted(id_ for id_ in gymnasium.registry if id_.startswith("roadsim/"))
 
 
 def drive_out(env, seed):
-    """Drive the episode with the expert: the last info, the return, the feet from the track
-    summed over the steps, and whether the expert asked past the steering's limit."""
+    """Drive the episode with the expert: the last info, the return, and whether the expert asked
+    past the steering's limit."""
     state, info = env.reset(seed=seed)
-    total, off, beyond, over = 0.0, 0.0, False, False
+    total, beyond, over = 0.0, False, False
     while not over:
         beyond |= abs(info["expert"][0]) > roadsim.MAX_STEERING
         state, reward, terminated, truncated, info = env.step(info["expert"])
-        total, off = total + reward, off + abs(state[roadsim.STATE_FIELDS.index("cross_track")])
-        over = terminated or truncated
-    return info, total, off, beyond
+        total, over = total + reward, terminated or truncated
+    return info, total, beyond
+
+
+def board_figure(laps):
+    """The leaderboard's figure of merit of a drive of LAPS: its mean lap, 10 s a hit a lap and
+    its RMS distance from the track."""
+    frames = sum(lap["frames"] for lap in laps)
+    rms = math.sqrt(sum(lap["rms_cross_track"] ** 2 * lap["frames"] for lap in laps) / frames)
+    return sum(lap["seconds"] + 10 * lap["hits"] for lap in laps) / len(laps) + rms
 
 
 @pytest.mark.parametrize("env_id, obs", [(id_, "both") for id_ in IDS]
-                         + [("roadsim/Course-v0", "state"), ("roadsim/Course-v0", "frame")])
+                         + [("roadsim/Course-v1", "state"), ("roadsim/Course-v1", "frame")])
 def test_gymnasium_finds_nothing_wrong(env_id, obs, made_course):
-    course = {"course": made_course} if env_id == "roadsim/Course-v0" else {}
+    course = {"course": made_course} if env_id == "roadsim/Course-v1" else {}
     with warnings.catch_warnings():
         warnings.simplefilter("error")
         # Advice that the spaces cannot take: the action is in degrees and mph, positions unbounded.
@@ -47,22 +55,37 @@ def test_gymnasium_finds_nothing_wrong(env_id, obs, made_course):
 def test_the_expert_drives_as_the_lab_prints(course, lab):
     env = roadsim.make(course, obs="state")
     for seed in (1, 2, 3):
-        info, total, off, beyond = drive_out(env, seed)
+        info, total, beyond = drive_out(env, seed)
         # Past 45 degrees the autopilot in the lab steers where a controller may not follow.
         if not beyond:
             printed = lab(roadsim.courses()[course], "--seed", seed, "--laps", 3).splitlines()
             ours = [LAP.format(i, **lap) for i, lap in enumerate(info["laps"], 1)]
             assert ours == [line for line in printed if line.startswith("lap ")], seed
-        # Three laps of progress, less the hits and the distance from the track.
+        # Three laps' progress at the lap limit's worth, less three times the board's figure.
         hits = sum(lap["hits"] for lap in info["laps"])
-        assert total == pytest.approx(0.3 * env.drive.course_length - hits - 0.01 * off)
+        assert total == pytest.approx(3 * (600 - board_figure(info["laps"])))
         assert (info["end"], info["hits"], info["progress"]) == ("finished", hits, 1.0)
         assert info["distance"] == pytest.approx(3 * env.drive.course_length)
 
 
+@pytest.mark.parametrize("action, end", [([0, 0], "no progress"), ([0, 30], "off the track"),
+                                         ([45, 20], "no progress")],
+                         ids=["parked", "straight on", "circling"])
+def test_ending_early_earns_less_than_the_worst_finish(action, end):
+    env = roadsim.make("trefoil", obs="state", laps=1)
+    env.reset(seed=1)
+    total, over = 0.0, False
+    while not over:
+        _, reward, terminated, truncated, info = env.step(action)
+        total, over = total + reward, terminated or truncated
+    assert info["end"] == end
+    # The lap's progress, less the whole lap limit, every obstacle hit and 30 ft off the track.
+    assert total < 600 - (600 + 10 * len(env.drive.obstacles) + 30)
+
+
 @pytest.mark.parametrize("make", [roadsim.make, gymnasium.make])
 def test_max_episode_steps_truncates_as_gymnasium_does(make):
-    env = make("roadsim/trefoil-v0" if make is gymnasium.make else "trefoil", obs="state",
+    env = make("roadsim/trefoil-v1" if make is gymnasium.make else "trefoil", obs="state",
                max_episode_steps=30)
     assert env.spec.max_episode_steps == 30
     _, info = env.reset(seed=1)

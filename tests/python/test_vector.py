@@ -16,7 +16,7 @@ def test_many_drives_at_once_are_the_drives_one_by_one(obs, by_id, made_course):
     # on the long ones, and the random drivers stray; so the autoresets are compared too.
     options = dict(obs=obs, laps=1, lap_limit=25.0, max_cross_track=12.0)
     if by_id:  # Gymnasium's own make_vec finds the vector environment by the id
-        vector = gymnasium.make_vec("roadsim/meadow_loop-v0", 6, **options)
+        vector = gymnasium.make_vec("roadsim/meadow_loop-v1", 6, **options)
         courses = ["meadow_loop"]
     else:
         vector = roadsim.make_vec(courses, 6, **options)

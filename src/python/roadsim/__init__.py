@@ -3,7 +3,7 @@
 roadsim.Drive drives a course with the game's own car and course code and needs only NumPy. With
 Gymnasium (1.1 or later) present, roadsim.make gives a drive as a gymnasium.Env, roadsim.make_vec
 many drives as a vector environment stepped on all cores, and importing roadsim registers
-"roadsim/<course>-v0" for every shipped course (roadsim.courses()) and "roadsim/Course-v0"
+"roadsim/<course>-v1" for every shipped course (roadsim.courses()) and "roadsim/Course-v1"
 (course=PATH) for gymnasium.make.
 """
 import os
@@ -48,9 +48,9 @@ def _needs_gymnasium(*args: Any, **kwargs: Any) -> NoReturn:
 
 
 def _register() -> None:
-    """The shipped courses' ids and roadsim/Course-v0 (course=PATH), each once."""
-    ids = [(f"roadsim/{name}-v0", {"course": name}) for name in courses()]
-    for id_, kwargs in ids + [("roadsim/Course-v0", {})]:
+    """The shipped courses' ids and roadsim/Course-v1 (course=PATH), each once."""
+    ids = [(f"roadsim/{name}-v1", {"course": name}) for name in courses()]
+    for id_, kwargs in ids + [("roadsim/Course-v1", {})]:
         if id_ not in gymnasium.registry:
             gymnasium.register(id_, entry_point="roadsim.env:RoadsimEnv",
                                vector_entry_point="roadsim.vector:RoadsimVectorEnv", kwargs=kwargs)

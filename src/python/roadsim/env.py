@@ -103,19 +103,20 @@ class RoadsimEnv(gymnasium.Env[Observation, npt.ArrayLike]):
     height) as roadsim-lab --record-size does, uint8 (height, width, 3); "state", float32 in
     roadsim.STATE_FIELDS order (the lab's controller protocol's state); "both", a Dict of the two.
 
-    Reward per step: the feet along the course driven in the step / 10, minus 1 per obstacle hit
-    (each counted once per lap, as the lab counts them), minus 0.01 per foot the car is from the
-    track. A finished drive earns laps x course length / 10 from progress whoever drives, so the
-    return ranks drivers by their hits and their distance from the track, as the lab's figures do,
-    and discounting rewards the quicker; a hit costs as much as 10 ft of progress, so a swerve
-    round an obstacle pays; the distance term is an eighth of the progress at 25 mph and 2.3 ft
-    off the track (the autopilot's usual), and equals it 18 ft off.
+    Reward per step, in seconds of the leaderboard's figure of merit (a lap's seconds, 10 s a hit,
+    1 s a foot of RMS distance from the track): LAP_LIMIT seconds for a lap's progress along the
+    course, in proportion to the progress made in the step, less the step's seconds, 10 for each
+    obstacle newly hit (each once a lap, as the lab counts them) and laps x the change of the RMS
+    distance from the track so far. A finished episode's return is laps x (LAP_LIMIT - its figure
+    of merit), so of two finished drives the one better on the board has the higher return. An
+    episode that the driver ends early ("off the track", "no progress", "strayed") is charged
+    besides the worst that finishing could cost: every lap taking the whole limit, hitting every
+    obstacle and MAX_CROSS_TRACK feet from the track; so no early end earns more than finishing.
 
     Terminated: every lap finished ("finished"), or the car more than MAX_CROSS_TRACK feet
     (default 30) from the track ("off the track"): the course maker keeps a course only when the
     autopilot stays within 30 ft on every lap, and a car beyond that has lost the course (the lab
-    would let it circle until the lap limit). Ending loses the progress still to come, which is
-    the penalty for straying.
+    would let it circle until the lap limit).
     Truncated: a lap took longer than LAP_LIMIT seconds (default 600, the lab's limit;
     "strayed", as the lab says), the car got on less than 10 ft along the course in 30 s ("no
     progress": parked or circling), MAX_EPISODE_STEPS steps were taken ("step limit"; None, the
@@ -229,11 +230,11 @@ def make(course: StrPath, obs: str = "both", frame_size: tuple[int, int] = DEFAU
     episode after so many steps, as gymnasium.make's does; OPTIONS: lap_limit (seconds, 600),
     max_cross_track (feet, 30).
     """
-    name = f"roadsim/{course}-v0" if isinstance(course, str) and course in courses() else None
+    name = f"roadsim/{course}-v1" if isinstance(course, str) and course in courses() else None
     kwargs: dict[str, Any] = dict(obs=obs, frame_size=frame_size, laps=laps, images=images,
                                   render_mode=render_mode, **options)
     if name is None:
-        name, kwargs["course"] = "roadsim/Course-v0", course
+        name, kwargs["course"] = "roadsim/Course-v1", course
     spec = gymnasium.spec(name)
     kwargs = {**spec.kwargs, **kwargs}
     # The bare environment, which keeps the step limit itself: Gymnasium's wrappers cost on every

@@ -74,7 +74,11 @@ DriveEnd Episode::endOf(double crossTrack) {
 }
 
 StepOutcome Episode::step(const ControlCommand& command) {
-    drive.steer(command);
+    if (setup.normalizedActions)
+        drive.steer({command.steering * control::maxSteering,
+                     (command.speed + 1) / 2 * control::topSpeed});
+    else
+        drive.steer(command);
     ++steps;
     StepOutcome outcome;
     outcome.end = endOf(observedCrossTrack());
@@ -105,7 +109,9 @@ void Episode::writeFrame(uint8_t* out) const {
 }
 
 void Episode::writeExpert(float* out) const {
-    const ControlCommand command = drive.expert();
+    ControlCommand command = drive.expert();
+    if (setup.normalizedActions)
+        command = {command.steering / control::maxSteering, command.speed / control::topSpeed * 2 - 1};
     out[0] = static_cast<float>(command.steering);
     out[1] = static_cast<float>(command.speed);
 }

@@ -28,6 +28,8 @@ struct EpisodeSetup : DriveSetup {
     EpisodeSetup() { laps = defaultEpisodeLaps; }
     double maxCrossTrackFt = defaultMaxCrossTrackFt;
     int64_t maxSteps = 0;     // steps after which the episode is truncated; 0: no limit
+    // Commands (and the expert's) with steering and speed each from -1 to 1 over the car's range.
+    bool normalizedActions = false;
     bool drawScreen = false;  // the whole screen composed at every step, for someone to look at
 };
 

@@ -119,14 +119,15 @@ void bindBatch(py::module_& module) {
                             "Episodes of drives stepped together on threads of their own.")
         .def(py::init([](const std::vector<std::filesystem::path>& courses, const Folders& images,
                          const FrameSize& size, bool draw, int laps, double lapLimit,
-                         double maxCrossTrack, std::optional<int64_t> maxSteps, int frameMs,
-                         unsigned threads, bool autoreset) {
+                         double maxCrossTrack, std::optional<int64_t> maxSteps,
+                         bool normalizedActions, int frameMs, unsigned threads, bool autoreset) {
                  EpisodeSetup setup =
                      episodeSetup(std::nullopt, size, draw, laps, lapLimit, maxCrossTrack, frameMs);
                  if (maxSteps && *maxSteps < 1)
                      throw py::value_error("max_episode_steps must be a whole number of steps "
                                            "from 1, or None, not " + std::to_string(*maxSteps));
                  setup.maxSteps = maxSteps.value_or(0);
+                 setup.normalizedActions = normalizedActions;
                  return std::make_unique<PythonBatch>(courseTexts(courses, images), setup, threads,
                                                       autoreset);
              }),
@@ -135,13 +136,15 @@ void bindBatch(py::module_& module) {
              py::arg("laps") = defaultEpisodeLaps,
              py::arg("lap_limit") = defaultLapLimitMs / 1000.0,
              py::arg("max_cross_track") = defaultMaxCrossTrackFt,
-             py::arg("max_episode_steps") = py::none(), py::arg("frame_ms") = defaultFrameMs,
+             py::arg("max_episode_steps") = py::none(), py::arg("normalized_actions") = false,
+             py::arg("frame_ms") = defaultFrameMs,
              py::arg("threads") = 0,
              py::arg("autoreset") = false,
              "A drive of each course file of COURSES, all with the keywords of Drive; an episode "
              "also ends with the car more than MAX_CROSS_TRACK feet from the track, after "
              "MAX_EPISODE_STEPS steps (None: no limit), or when the car gets on less than 10 ft "
-             "along the course in 30 s. IMAGES: one "
+             "along the course in 30 s. With NORMALIZED_ACTIONS, actions and experts run from -1 "
+             "to 1 over the car's steering and speed. IMAGES: one "
              "folder for all, or one (or None) for each course. THREADS step the drives (0: one a "
              "core, at most one a drive); with AUTORESET an ended episode starts again at the "
              "next step.")

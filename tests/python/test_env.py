@@ -41,9 +41,12 @@ def board_figure(laps):
 
 
 @pytest.mark.parametrize("env_id, obs", [(id_, "both") for id_ in IDS]
-                         + [("roadsim/Course-v1", "state"), ("roadsim/Course-v1", "frame")])
+                         + [("roadsim/Course-v1", "state"), ("roadsim/Course-v1", "frame"),
+                            ("roadsim/trefoil-v1", "normalized")])
 def test_gymnasium_finds_nothing_wrong(env_id, obs, made_course):
     course = {"course": made_course} if env_id == "roadsim/Course-v1" else {}
+    if obs == "normalized":
+        obs, course = "state", {"normalized_actions": True}
     with warnings.catch_warnings():
         warnings.simplefilter("error")
         # Advice that the spaces cannot take: the action is in degrees and mph, positions unbounded.
@@ -97,6 +100,22 @@ def test_max_episode_steps_truncates_as_gymnasium_does(make):
     assert info["progress"] > 0
     if make is roadsim.make:  # gymnasium.make's TimeLimit says nothing of why
         assert info["end"] == "step limit"
+
+
+def test_normalized_actions_drive_as_degrees_and_mph():
+    envs = [roadsim.make("trefoil", obs="state", normalized_actions=normalized)
+            for normalized in (False, True)]
+    (ours, info), (theirs, normalized) = (env.reset(seed=2) for env in envs)
+    assert envs[1].action_space == gymnasium.spaces.Box(-1, 1, (2,), np.float32)
+    over, step = (False, False), 0
+    while not any(over):
+        assert np.array_equal(ours, theirs)
+        assert normalized["expert"] == pytest.approx(info["expert"] / [45, 30] - [0, 1], abs=1e-6)
+        action = np.array([[0.125, 0.5], [-0.125, 0.0]][step // 20 % 2])  # exact in both units
+        ours, _, *ended, info = envs[0].step(action * [45, 30] + [0, 30])
+        theirs, _, *also, normalized = envs[1].step(action)
+        over, step = (any(ended), any(also)), step + 1
+    assert all(over) and step > 50
 
 
 @pytest.mark.parametrize("course, size, by_name", [("hairpin_hollow", (80, 60), True),

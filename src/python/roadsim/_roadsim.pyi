@@ -157,6 +157,7 @@ class Batch(metaclass=_BoundType):
         lap_limit: float = 600.0,
         max_cross_track: float = 30.0,
         max_episode_steps: int | None = None,
+        normalized_actions: bool = False,
         frame_ms: int = 20,
         threads: int = 0,
         autoreset: bool = False,
@@ -164,7 +165,8 @@ class Batch(metaclass=_BoundType):
         """A drive of each course file of COURSES, all with the keywords of Drive; an episode also
         ends with the car more than MAX_CROSS_TRACK feet from the track, after MAX_EPISODE_STEPS
         steps (None: no limit), or when the car gets on less than 10 ft along the course in 30 s.
-        IMAGES: one folder for
+        With NORMALIZED_ACTIONS, actions and experts run from -1 to 1 over the car's steering and
+        speed. IMAGES: one folder for
         all, or one (or None) for each course. THREADS step the drives (0: one a core, at most one
         a drive); with AUTORESET an ended episode starts again at the next step."""
     def reset(self, seeds: Sequence[_Seed]) -> None:

@@ -40,8 +40,11 @@ def check_reset_options(options: dict[str, Any] | None) -> None:
                          f"{', '.join(map(repr, options))}")
 
 
-def action_space() -> spaces.Box:
-    """Steering degrees (positive right) and speed mph asked, within the car's limits."""
+def action_space(normalized: bool) -> spaces.Box:
+    """Steering degrees (positive right) and speed mph asked, within the car's limits; NORMALIZED,
+    each from -1 to 1 over them."""
+    if normalized:
+        return spaces.Box(-1.0, 1.0, (2,), np.float32)
     return spaces.Box(np.array([-MAX_STEERING, 0.0], np.float32),
                       np.array([MAX_STEERING, TOP_SPEED], np.float32), dtype=np.float32)
 
@@ -76,7 +79,7 @@ class Episodes:
             picture = spaces.Box(0, 255, (height, width, 3), np.uint8)
             self.observation_space = picture if obs == "frame" else spaces.Dict(
                 {"frame": picture, "state": self.observation_space})
-        self.action_space = action_space()
+        self.action_space = action_space(options.get("normalized_actions", False))
         views = self.batch.views()
         self.states, self.experts, self.frames = (views["states"], views["experts"],
                                                   views.get("frames"))
@@ -97,7 +100,9 @@ class RoadsimEnv(gymnasium.Env[Observation, npt.ArrayLike]):
     Action: Box([-45, 0], [45, 60], float32): the steering angle asked, degrees, positive to the
     right, and the speed asked, mph. As for roadsim-lab's controllers, each step the steering moves
     towards the asked angle by at most 7.5 degrees and the speed by at most 1 mph, and both are
-    held within the box; an action outside it is clamped, not refused.
+    held within the box; an action outside it is clamped, not refused. With NORMALIZED_ACTIONS,
+    Box(-1, 1, (2,), float32): -1 to 1 over the steering's -45 to 45 degrees and the speed's 0 to
+    60 mph, and info["expert"] in the same terms.
 
     Observation, as OBS says: "frame", the game's own frame averaged down to FRAME_SIZE (width,
     height) as roadsim-lab --record-size does, uint8 (height, width, 3); "state", float32 in
@@ -140,7 +145,7 @@ class RoadsimEnv(gymnasium.Env[Observation, npt.ArrayLike]):
                  images: StrPath | None = None, render_mode: str | None = None,
                  lap_limit: float = DEFAULT_LAP_LIMIT,
                  max_cross_track: float = DEFAULT_MAX_CROSS_TRACK,
-                 max_episode_steps: int | None = None) -> None:
+                 max_episode_steps: int | None = None, normalized_actions: bool = False) -> None:
         """A drive of COURSE, a shipped course's name or a course file, with the keywords of
         roadsim.make."""
         if render_mode is not None and render_mode not in self.metadata["render_modes"]:
@@ -148,7 +153,8 @@ class RoadsimEnv(gymnasium.Env[Observation, npt.ArrayLike]):
                              f"not {render_mode!r}")
         self._episodes: Episodes | None = Episodes(
             [course], obs, frame_size, laps, images, render_mode, False, lap_limit=lap_limit,
-            max_cross_track=max_cross_track, max_episode_steps=max_episode_steps)
+            max_cross_track=max_cross_track, max_episode_steps=max_episode_steps,
+            normalized_actions=normalized_actions)
         if render_mode == "human":
             self._episodes.batch.watch()
         self.render_mode = render_mode
@@ -223,12 +229,12 @@ class RoadsimEnv(gymnasium.Env[Observation, npt.ArrayLike]):
 
 def make(course: StrPath, obs: str = "both", frame_size: tuple[int, int] = DEFAULT_FRAME_SIZE,
          laps: int = DEFAULT_LAPS, images: StrPath | None = None, render_mode: str | None = None,
-         max_episode_steps: int | None = None, **options: float) -> RoadsimEnv:
+         max_episode_steps: int | None = None, **options: Any) -> RoadsimEnv:
     """A drive of COURSE (a shipped course's name or a course file) as a gymnasium.Env.
 
     See RoadsimEnv for the spaces, the reward and the episode; MAX_EPISODE_STEPS truncates an
     episode after so many steps, as gymnasium.make's does; OPTIONS: lap_limit (seconds, 600),
-    max_cross_track (feet, 30).
+    max_cross_track (feet, 30), normalized_actions (False: degrees and mph; True: -1 to 1).
     """
     name = f"roadsim/{course}-v1" if isinstance(course, str) and course in courses() else None
     kwargs: dict[str, Any] = dict(obs=obs, frame_size=frame_size, laps=laps, images=images,

@@ -40,7 +40,7 @@ class RoadsimVectorEnv(VectorEnv[Observation, npt.ArrayLike, npt.NDArray[Any]]):
                  render_mode: str | None = None, threads: int = 0,
                  lap_limit: float = DEFAULT_LAP_LIMIT,
                  max_cross_track: float = DEFAULT_MAX_CROSS_TRACK,
-                 max_episode_steps: int | None = None) -> None:
+                 max_episode_steps: int | None = None, normalized_actions: bool = False) -> None:
         names = [course] if isinstance(course, (str, os.PathLike)) else list(course)
         if not names:
             raise ValueError("make_vec needs at least one course")
@@ -57,7 +57,8 @@ class RoadsimVectorEnv(VectorEnv[Observation, npt.ArrayLike, npt.NDArray[Any]]):
         self._episodes = Episodes([names[i % len(names)] for i in range(num_envs)], obs,
                                   frame_size, laps, images, render_mode, True, threads,
                                   lap_limit=lap_limit, max_cross_track=max_cross_track,
-                                  max_episode_steps=max_episode_steps)
+                                  max_episode_steps=max_episode_steps,
+                                  normalized_actions=normalized_actions)
         self.num_envs = num_envs
         self.render_mode = render_mode
         self.single_observation_space = self._episodes.observation_space

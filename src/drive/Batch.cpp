@@ -23,6 +23,7 @@ Batch::Batch(const std::vector<CourseText>& courses, const EpisodeSetup& episode
       frameBytes(static_cast<size_t>(setup.frameWidth) * setup.frameHeight * 3),
       stateRows(courses.size() * stateFieldCount),
       expertRows(courses.size() * 2),
+      sightRows(setup.sight ? courses.size() * sightFieldCount : 0),
       frameRows(courses.size() * frameBytes),
       rewardRow(courses.size()),
       terminatedRow(courses.size()),
@@ -62,6 +63,7 @@ void Batch::observe(size_t i) {
     Row& row = rows[i];
     episode.writeState(row.state);
     episode.writeExpert(row.expert);
+    if (setup.sight) episode.writeSight(row.sight);
     // A frame fills lines of its own.
     if (frameBytes > 0) episode.writeFrame(&frameRows[i * frameBytes]);
     row.laps = static_cast<int64_t>(episode.stepped().getLaps().size());
@@ -75,6 +77,8 @@ void Batch::gather() {
         const Row& row = rows[i];
         std::copy(row.state, row.state + stateFieldCount, &stateRows[i * stateFieldCount]);
         std::copy(row.expert, row.expert + 2, &expertRows[i * 2]);
+        if (setup.sight)
+            std::copy(row.sight, row.sight + sightFieldCount, &sightRows[i * sightFieldCount]);
         rewardRow[i] = row.outcome.reward;
         terminatedRow[i] = row.outcome.terminated;
         truncatedRow[i] = row.outcome.truncated;

@@ -48,6 +48,7 @@ class Batch {
     // The arrays of the last round, a row a drive.
     const std::vector<float>& states() const { return stateRows; }    // stateFieldCount a row
     const std::vector<uint8_t>& frames() const { return frameRows; }  // height x width x 3 a row
+    const std::vector<float>& sights() const { return sightRows; }    // with the setup's sight
     const std::vector<float>& experts() const { return expertRows; }  // steering, speed
     const std::vector<double>& rewards() const { return rewardRow; }
     const std::vector<uint8_t>& terminated() const { return terminatedRow; }
@@ -68,6 +69,7 @@ class Batch {
     struct alignas(64) Row {
         float state[stateFieldCount];
         float expert[2];
+        float sight[sightFieldCount];
         StepOutcome outcome;
         int64_t laps = 0, hits = 0;
         double distance = 0, progress = 0;
@@ -82,7 +84,7 @@ class Batch {
     std::vector<std::unique_ptr<Episode>> episodes;
     std::vector<Row> rows;
     size_t frameBytes = 0;
-    std::vector<float> stateRows, expertRows;
+    std::vector<float> stateRows, expertRows, sightRows;
     std::vector<uint8_t> frameRows;
     std::vector<double> rewardRow;
     std::vector<uint8_t> terminatedRow, truncatedRow;

@@ -32,6 +32,12 @@ void Episode::reset(unsigned seed) {
     drive.start(started, pixels());
     isStarted = true;
     hasEnded = false;
+    sightWaypoints.clear();
+    sightObstacles.clear();
+    for (const CourseObject& waypoint : drive.getCourse().getWaypoints())
+        sightWaypoints.push_back({waypoint.x, waypoint.y, waypoint.value});
+    for (const CourseObject& obstacle : drive.getCourse().getObstacles())
+        sightObstacles.push_back({obstacle.x, obstacle.y, obstacle.value});
     // Counted from the drive's start, so that a finished episode's return is the board's figure.
     lastEarned = 0;
     steps = 0;
@@ -75,8 +81,8 @@ DriveEnd Episode::endOf(double crossTrack) {
 
 StepOutcome Episode::step(const ControlCommand& command) {
     if (setup.normalizedActions)
-        drive.steer({command.steering * control::maxSteering,
-                     (command.speed + 1) / 2 * control::topSpeed});
+        drive.steer(
+            {command.steering * control::maxSteering, (command.speed + 1) / 2 * control::topSpeed});
     else
         drive.steer(command);
     ++steps;
@@ -108,10 +114,15 @@ void Episode::writeFrame(uint8_t* out) const {
     averager->average(drive.getScreen(), out);
 }
 
+void Episode::writeSight(float* out) const {
+    ::writeSight(sightWaypoints, sightObstacles, drive.current().view, out);
+}
+
 void Episode::writeExpert(float* out) const {
     ControlCommand command = drive.expert();
     if (setup.normalizedActions)
-        command = {command.steering / control::maxSteering, command.speed / control::topSpeed * 2 - 1};
+        command = {command.steering / control::maxSteering,
+                   command.speed / control::topSpeed * 2 - 1};
     out[0] = static_cast<float>(command.steering);
     out[1] = static_cast<float>(command.speed);
 }

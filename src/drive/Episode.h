@@ -4,14 +4,15 @@
 
 #include "AveragedFrame.h"
 #include "Drive.h"
+#include "Sight.h"
 
 #include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
-// The reward is counted in seconds of the board's figure of merit, whose lap costs its seconds, 10 s
-// a hit and 1 s a foot of RMS distance from the track (the README gives the reasons). Progress
+// The reward is counted in seconds of the board's figure of merit, whose lap costs its seconds, 10
+// s a hit and 1 s a foot of RMS distance from the track (the README gives the reasons). Progress
 // along the course earns as much a lap as the lap limit's seconds, so that getting on always pays
 // for the time it takes; an episode that ends early is charged the worst that finishing could
 // cost, so that no way of ending early earns more than finishing.
@@ -27,9 +28,10 @@ inline constexpr int64_t noProgressMs = 30000;
 struct EpisodeSetup : DriveSetup {
     EpisodeSetup() { laps = defaultEpisodeLaps; }
     double maxCrossTrackFt = defaultMaxCrossTrackFt;
-    int64_t maxSteps = 0;     // steps after which the episode is truncated; 0: no limit
+    int64_t maxSteps = 0;  // steps after which the episode is truncated; 0: no limit
     // Commands (and the expert's) with steering and speed each from -1 to 1 over the car's range.
     bool normalizedActions = false;
+    bool sight = false;       // the sight of the road and the obstacles written at every step
     bool drawScreen = false;  // the whole screen composed at every step, for someone to look at
 };
 
@@ -63,6 +65,8 @@ class Episode {
     // The frame the driver sees, averaged down to the setup's frame size (height, width, RGB).
     void writeFrame(uint8_t* out) const;
     void writeExpert(float* out) const;
+    // What the driver sees of the road and the obstacles, sightFieldCount numbers.
+    void writeSight(float* out) const;
     bool hasFrame() const { return averager.has_value(); }
     const EpisodeSetup& getSetup() const { return setup; }
     const Drive& stepped() const { return drive; }
@@ -92,6 +96,8 @@ class Episode {
     DriveEnd endOf(double crossTrack);
 
     double lastEarned = 0;
+    // The course as the sight reads it, taken at every start (the obstacles move with the seed).
+    std::vector<SightPoint> sightWaypoints, sightObstacles;
     // Where the drive last got on along the course, and when.
     double progressDistance = 0;
     int64_t steps = 0, progressMs = 0;

@@ -2,6 +2,42 @@
 // and nowhere else.
 #include "PythonBatch.h"
 #include "PythonDrive.h"
+#include "Sight.h"
+
+namespace {
+
+// The points of a course message's list: waypoints with their speed, obstacles their strength.
+std::vector<SightPoint> sightPoints(const py::dict& course, const char* list, const char* value) {
+    std::vector<SightPoint> points;
+    for (const py::handle point : course[list].cast<py::list>())
+        points.push_back(
+            {point["x"].cast<double>(), point["y"].cast<double>(), point[value].cast<double>()});
+    return points;
+}
+
+// The sight from the protocol's course and state messages, as a drive of the module gives it.
+py::array_t<float> sightOf(const py::dict& course, const py::dict& state) {
+    DriverView view{};
+    const auto number = [&](const char* name) { return state[name].cast<double>(); };
+    view.state = {number("speed"),
+                  number("steering"),
+                  number("x"),
+                  number("y"),
+                  number("heading"),
+                  0,
+                  false,
+                  state["waypoint"].cast<int32_t>()};
+    view.targetSpeed = number("target_speed");
+    view.crossTrack = number("cross_track");
+    view.headingError = number("heading_error");
+    view.obstacleSum = number("obstacle_sum");
+    py::array_t<float> out(sightFieldCount);
+    writeSight(sightPoints(course, "waypoints", "speed"),
+               sightPoints(course, "obstacles", "strength"), view, out.mutable_data());
+    return out;
+}
+
+}  // namespace
 
 PYBIND11_MODULE(_roadsim, module) {
     module.doc() = "roadsim's drives, stepped from Python.";
@@ -24,6 +60,13 @@ PYBIND11_MODULE(_roadsim, module) {
     module.attr("DEFAULT_LAP_LIMIT") = defaultLapLimitMs / 1000.0;
     module.attr("DEFAULT_MAX_CROSS_TRACK") = defaultMaxCrossTrackFt;
     module.attr("DEFAULT_FRAME_SIZE") = py::make_tuple(defaultObservedWidth, defaultObservedHeight);
+    py::list sightFields;
+    for (const char* name : sightFieldNames()) sightFields.append(name);
+    module.attr("SIGHT_FIELDS") = py::tuple(sightFields);
+    module.def("sight", &sightOf, py::arg("course"), py::arg("state"),
+               "The sight of the road ahead and the nearest obstacles in the car's frame, "
+               "SIGHT_FIELDS in order, from a controller's course and state messages: the numbers "
+               "an environment with obs=\"sight\" gives at the same step.");
     module.def(
         "check_seed", [](Seed seed) { return seed.value; }, py::arg("seed"),
         "SEED as a whole number, refused where roadsim-lab --seed would.");

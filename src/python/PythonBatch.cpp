@@ -35,6 +35,7 @@ py::dict views(const PythonBatch& batch) {
     out["truncated"] = view(reinterpret_cast<const bool*>(b.truncated().data()), {n}, self);
     if (b.frameWidth() > 0)
         out["frames"] = view(b.frames().data(), {n, b.frameHeight(), b.frameWidth(), 3}, self);
+    if (!b.sights().empty()) out["sights"] = view(b.sights().data(), {n, sightFieldCount}, self);
     return out;
 }
 
@@ -91,7 +92,8 @@ py::tuple PythonBatch::step(const py::object& actions, const py::object& seedFor
     py::dict ended;
     for (size_t i = 0; i < drives.size(); ++i) {
         if (drives.lapCounts()[i] != lapsBefore[i]) changed.append(i);
-        if (drives.ends()[i]) ended[py::int_(i)] = endWords(static_cast<DriveEnd>(drives.ends()[i]));
+        if (drives.ends()[i])
+            ended[py::int_(i)] = endWords(static_cast<DriveEnd>(drives.ends()[i]));
     }
     const auto n = static_cast<py::ssize_t>(drives.size());
     // The figures in one array: a learner's step pays for every array it is handed.
@@ -120,14 +122,18 @@ void bindBatch(py::module_& module) {
         .def(py::init([](const std::vector<std::filesystem::path>& courses, const Folders& images,
                          const FrameSize& size, bool draw, int laps, double lapLimit,
                          double maxCrossTrack, std::optional<int64_t> maxSteps,
-                         bool normalizedActions, int frameMs, unsigned threads, bool autoreset) {
+                         bool normalizedActions, bool sight, int frameMs, unsigned threads,
+                         bool autoreset) {
                  EpisodeSetup setup =
                      episodeSetup(std::nullopt, size, draw, laps, lapLimit, maxCrossTrack, frameMs);
                  if (maxSteps && *maxSteps < 1)
-                     throw py::value_error("max_episode_steps must be a whole number of steps "
-                                           "from 1, or None, not " + std::to_string(*maxSteps));
+                     throw py::value_error(
+                         "max_episode_steps must be a whole number of steps "
+                         "from 1, or None, not " +
+                         std::to_string(*maxSteps));
                  setup.maxSteps = maxSteps.value_or(0);
                  setup.normalizedActions = normalizedActions;
+                 setup.sight = sight;
                  return std::make_unique<PythonBatch>(courseTexts(courses, images), setup, threads,
                                                       autoreset);
              }),
@@ -137,14 +143,14 @@ void bindBatch(py::module_& module) {
              py::arg("lap_limit") = defaultLapLimitMs / 1000.0,
              py::arg("max_cross_track") = defaultMaxCrossTrackFt,
              py::arg("max_episode_steps") = py::none(), py::arg("normalized_actions") = false,
-             py::arg("frame_ms") = defaultFrameMs,
-             py::arg("threads") = 0,
+             py::arg("sight") = false, py::arg("frame_ms") = defaultFrameMs, py::arg("threads") = 0,
              py::arg("autoreset") = false,
              "A drive of each course file of COURSES, all with the keywords of Drive; an episode "
              "also ends with the car more than MAX_CROSS_TRACK feet from the track, after "
              "MAX_EPISODE_STEPS steps (None: no limit), or when the car gets on less than 10 ft "
              "along the course in 30 s. With NORMALIZED_ACTIONS, actions and experts run from -1 "
-             "to 1 over the car's steering and speed. IMAGES: one "
+             "to 1 over the car's steering and speed; with SIGHT, each step's sight (see sight()) "
+             "is in views()[\"sights\"]. IMAGES: one "
              "folder for all, or one (or None) for each course. THREADS step the drives (0: one a "
              "core, at most one a drive); with AUTORESET an ended episode starts again at the "
              "next step.")
@@ -174,6 +180,6 @@ void bindBatch(py::module_& module) {
         .def("views", &views,
              "Read-only arrays of the last round, a row a drive, which change as the batch "
              "steps: states, experts, rewards, terminated, truncated and, with a frame_size, "
-             "frames.");
+             "frames, with sight, sights.");
     bindBatchDrive(module);
 }

@@ -86,9 +86,9 @@ TEST(Episode, EndsWithoutProgressAndAtTheStepLimit) {
         int64_t maxSteps;
         ControlCommand command;
         DriveEnd end;
-        int steps;  // 0: any
+        int steps;                                        // 0: any
     } cases[] = {{0, {0, 0}, DriveEnd::noProgress, 600},  // parked: 30 s of 50 ms steps
-                 {0, {45, 20}, DriveEnd::noProgress, 0},   // circling
+                 {0, {45, 20}, DriveEnd::noProgress, 0},  // circling
                  {40, {0, 20}, DriveEnd::stepLimit, 40}};
     for (const auto& c : cases) {
         EpisodeSetup setup;

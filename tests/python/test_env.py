@@ -13,6 +13,7 @@ import pytest
 from gymnasium.utils.env_checker import check_env
 
 import roadsim
+from conftest import ROOT
 
 LAP = ("lap {}: {seconds:.2f} s, {hits} obstacles hit, {collision_frames} frames in collision, "
        "cross-track worst {worst_cross_track:.2f} ft rms {rms_cross_track:.2f} ft, "
@@ -42,7 +43,7 @@ def board_figure(laps):
 
 @pytest.mark.parametrize("env_id, obs", [(id_, "both") for id_ in IDS]
                          + [("roadsim/Course-v1", "state"), ("roadsim/Course-v1", "frame"),
-                            ("roadsim/trefoil-v1", "normalized")])
+                            ("roadsim/trefoil-v1", "normalized"), ("roadsim/trefoil-v1", "sight")])
 def test_gymnasium_finds_nothing_wrong(env_id, obs, made_course):
     course = {"course": made_course} if env_id == "roadsim/Course-v1" else {}
     if obs == "normalized":
@@ -100,6 +101,41 @@ def test_max_episode_steps_truncates_as_gymnasium_does(make):
     assert info["progress"] > 0
     if make is roadsim.make:  # gymnasium.make's TimeLimit says nothing of why
         assert info["end"] == "step limit"
+
+
+# A controller of the lab that writes what roadsim.sight makes of its messages and drives as the
+# built-in autopilot.
+SEEING = """import argparse, json, sys
+sys.path.insert(0, {controllers!r})
+import autopilot, roadsim
+tuning = argparse.Namespace(heading=0.5, track=0.5, path=0.5, threshold=0.5, avoid=0.5)
+with open({out!r}, "w") as out:
+    for line in sys.stdin:
+        message = json.loads(line)
+        if message["type"] == "course":
+            course = message
+        elif message["type"] == "state":
+            out.write(" ".join(map(repr, roadsim.sight(course, message).tolist())) + "\\n")
+            steering, speed = autopilot.choose(message, tuning)
+            print(json.dumps({{"steering": steering, "speed": speed}}), flush=True)
+"""
+
+
+def test_a_controller_sees_what_the_environment_sees(lab, tmp_path):
+    controller, seen = tmp_path / "seeing.py", tmp_path / "seen.txt"
+    controller.write_text(SEEING.format(controllers=os.path.join(ROOT, "examples", "controllers"),
+                                        out=str(seen)))
+    lab(roadsim.courses()["trefoil"], "--seed", 1, "--laps", 1, "--controller",
+        f"{sys.executable} {controller}")
+    lines = seen.read_text().splitlines()
+    env = roadsim.make("trefoil", obs="sight", laps=1)
+    observation, info = env.reset(seed=1)
+    near = 0
+    for line in lines:
+        assert np.array_equal(np.array(line.split(), np.float32), observation)
+        near += observation[roadsim.SIGHT_FIELDS.index("obstacle_1_strength")] > 0
+        observation, _, _, _, info = env.step(info["expert"])
+    assert info["end"] == "finished" and near > 100
 
 
 def test_normalized_actions_drive_as_degrees_and_mph():

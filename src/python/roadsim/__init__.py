@@ -12,12 +12,13 @@ import sysconfig
 from typing import Any, NoReturn
 
 from ._paths import DATA
-from ._roadsim import (END_WORDS, MAX_STEERING, SPEED_STEP, STATE_FIELDS, STEERING_STEP, STEP_MS,
-                       TOP_SPEED, Drive, __version__)
+from ._roadsim import (END_WORDS, MAX_STEERING, SIGHT_FIELDS, SPEED_STEP, STATE_FIELDS,
+                       STEERING_STEP, STEP_MS, TOP_SPEED, Drive, __version__, sight)
 from .course import courses
 
-__all__ = ["__version__", "DATA", "Drive", "END_WORDS", "MAX_STEERING", "SPEED_STEP", "STATE_FIELDS",
-           "STEERING_STEP", "STEP_MS", "TOP_SPEED", "courses", "make", "make_vec"]
+__all__ = ["__version__", "DATA", "Drive", "END_WORDS", "MAX_STEERING", "SIGHT_FIELDS",
+           "SPEED_STEP", "STATE_FIELDS", "STEERING_STEP", "STEP_MS", "TOP_SPEED", "courses", "make",
+           "make_vec", "sight"]
 
 try:
     import gymnasium

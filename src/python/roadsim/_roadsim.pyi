@@ -12,6 +12,8 @@ _Seed = int | np.integer[Any]
 
 __version__: Final[str]
 """roadsim's version, the same for the package, the lab and the programs."""
+SIGHT_FIELDS: Final[tuple[str, ...]]
+"""The names of the sight's numbers, in the order sight() and obs="sight" give them."""
 END_WORDS: Final[tuple[str, ...]]
 """Why a drive or an episode ended, in the lab's words; the first, "running", while it goes on."""
 STATE_FIELDS: Final[tuple[str, ...]]
@@ -39,6 +41,11 @@ DEFAULT_MAX_CROSS_TRACK: Final[float]
 DEFAULT_FRAME_SIZE: Final[tuple[int, int]]
 """The (width, height) of an environment's frames, by default."""
 
+def sight(course: dict[str, Any], state: dict[str, Any]) -> npt.NDArray[np.float32]:
+    """The sight of the road ahead and the nearest obstacles in the car's frame, SIGHT_FIELDS in
+    order, from a controller's course and state messages: the numbers an environment with
+    obs="sight" gives at the same step."""
+
 class _BoundType(type):
     """The type of the extension's classes."""
 
@@ -62,6 +69,7 @@ class _Views(TypedDict):
     terminated: npt.NDArray[np.bool_]
     truncated: npt.NDArray[np.bool_]
     frames: NotRequired[npt.NDArray[np.uint8]]
+    sights: NotRequired[npt.NDArray[np.float32]]
 
 class _Readouts(metaclass=_BoundType):
     """What may be read of a drive, whether stepped by hand or in a batch."""
@@ -158,6 +166,7 @@ class Batch(metaclass=_BoundType):
         max_cross_track: float = 30.0,
         max_episode_steps: int | None = None,
         normalized_actions: bool = False,
+        sight: bool = False,
         frame_ms: int = 20,
         threads: int = 0,
         autoreset: bool = False,
@@ -166,7 +175,8 @@ class Batch(metaclass=_BoundType):
         ends with the car more than MAX_CROSS_TRACK feet from the track, after MAX_EPISODE_STEPS
         steps (None: no limit), or when the car gets on less than 10 ft along the course in 30 s.
         With NORMALIZED_ACTIONS, actions and experts run from -1 to 1 over the car's steering and
-        speed. IMAGES: one folder for
+        speed; with SIGHT, each step's sight (see sight()) is in views()["sights"]. IMAGES: one
+        folder for
         all, or one (or None) for each course. THREADS step the drives (0: one a core, at most one
         a drive); with AUTORESET an ended episode starts again at the next step."""
     def reset(self, seeds: Sequence[_Seed]) -> None:
@@ -200,7 +210,8 @@ class Batch(metaclass=_BoundType):
         """How many threads step the drives, the caller's among them."""
     def views(self) -> _Views:
         """Read-only arrays of the last round, a row a drive, which change as the batch steps:
-        states, experts, rewards, terminated, truncated and, with a frame_size, frames."""
+        states, experts, rewards, terminated, truncated and, with a frame_size, frames, with
+        sight, sights."""
 
 def check_seed(seed: _Seed) -> int:
     """SEED as a whole number, refused where roadsim-lab --seed would."""

@@ -12,24 +12,25 @@ import numpy.typing as npt
 from gymnasium import spaces
 
 from ._roadsim import (DEFAULT_FRAME_SIZE, DEFAULT_LAP_LIMIT, DEFAULT_LAPS,
-                       DEFAULT_MAX_CROSS_TRACK, MAX_STEERING, SEEDS, STATE_FIELDS, STEP_MS,
-                       TOP_SPEED, Batch, BatchDrive, check_seed)
+                       DEFAULT_MAX_CROSS_TRACK, MAX_STEERING, SEEDS, SIGHT_FIELDS, STATE_FIELDS,
+                       STEP_MS, TOP_SPEED, Batch, BatchDrive, check_seed)
 from .course import StrPath, courses, locate
 
-OBSERVATIONS = ("frame", "state", "both")
-# As OBS says: the frames, the states, or a dict of both ("frame", "state"); a row a drive in a
-# batch's.
+OBSERVATIONS = ("frame", "state", "both", "sight")
+# As OBS says: the frames, the states, the sights, or a dict of frames and states; a row a drive in
+# a batch's.
 Observation = npt.NDArray[Any] | dict[str, npt.NDArray[Any]]
 Info = dict[str, Any]
 # What info says of an episode's figures before its first step.
 STARTED: Info = {"hits": 0, "distance": 0.0, "progress": 0.0}
 
 
-def state_space() -> spaces.Box:
-    """The state's Box: bounded where the car is (speed, steering), open elsewhere."""
+def state_space(fields: Sequence[str] = STATE_FIELDS) -> spaces.Box:
+    """The Box of the state's FIELDS (or the sight's): bounded where the car is (speed,
+    steering), open elsewhere."""
     bounds = {"t": (0.0, math.inf), "speed": (0.0, TOP_SPEED),
               "steering": (-MAX_STEERING, MAX_STEERING), "waypoint": (0.0, math.inf)}
-    low, high = zip(*(bounds.get(name, (-math.inf, math.inf)) for name in STATE_FIELDS))
+    low, high = zip(*(bounds.get(name, (-math.inf, math.inf)) for name in fields))
     return spaces.Box(np.array(low, np.float32), np.array(high, np.float32), dtype=np.float32)
 
 
@@ -59,21 +60,22 @@ class Episodes:
         if obs not in OBSERVATIONS:
             raise ValueError(f"obs must be one of {', '.join(OBSERVATIONS)}, not {obs!r}")
         located = [locate(course, images) for course in courses]
-        frames = obs != "state"
+        frames = obs in ("frame", "both")
         # Sprites cost only where frames are drawn, as the lab loads them only to record or watch.
         seen = frames or render_mode is not None
         self.batch = Batch([path for path, _ in located],
                            images=[folder if seen else None for _, folder in located],
                            frame_size=frame_size if frames else None,
                            draw=render_mode is not None, laps=laps, threads=threads,
-                           autoreset=autoreset, **options)
+                           autoreset=autoreset, sight=obs == "sight", **options)
         for _, folder in located if seen else ():
             if not glob.glob(os.path.join(glob.escape(folder), "*.bmp")):
                 gymnasium.logger.warn(f"no bitmaps in {folder}: the frames are black, as "
                                       "roadsim-lab's are there without --images "
                                       "(images=roadsim.DATA takes the shipped ones)")
         self.obs = obs
-        self.observation_space: spaces.Space[Any] = state_space()
+        self.observation_space: spaces.Space[Any] = state_space(
+            SIGHT_FIELDS if obs == "sight" else STATE_FIELDS)
         if frames:
             width, height = frame_size
             picture = spaces.Box(0, 255, (height, width, 3), np.uint8)
@@ -81,12 +83,14 @@ class Episodes:
                 {"frame": picture, "state": self.observation_space})
         self.action_space = action_space(options.get("normalized_actions", False))
         views = self.batch.views()
-        self.states, self.experts, self.frames = (views["states"], views["experts"],
-                                                  views.get("frames"))
+        self.states, self.experts, self.frames, self.sights = (
+            views["states"], views["experts"], views.get("frames"), views.get("sights"))
 
     def observe(self, states: npt.NDArray[np.float32]) -> Observation:
         """The observation of every drive with STATES, a copy of theirs: the frames copied so that
         the next round leaves them be."""
+        if self.sights is not None:
+            return self.sights.copy()
         if self.frames is None:  # obs "state"
             return states
         frames: npt.NDArray[Any] = self.frames.copy()
@@ -106,7 +110,12 @@ class RoadsimEnv(gymnasium.Env[Observation, npt.ArrayLike]):
 
     Observation, as OBS says: "frame", the game's own frame averaged down to FRAME_SIZE (width,
     height) as roadsim-lab --record-size does, uint8 (height, width, 3); "state", float32 in
-    roadsim.STATE_FIELDS order (the lab's controller protocol's state); "both", a Dict of the two.
+    roadsim.STATE_FIELDS order (the lab's controller protocol's state); "both", a Dict of the two;
+    "sight", float32 in roadsim.SIGHT_FIELDS order, what carries over from course to course: the
+    car's speed, steering, target speed, cross-track distance and heading error, the road's points
+    10 to 200 ft ahead along the course and the six nearest obstacles ahead within 150 ft (a missing
+    one straight ahead at 150 ft with no strength), in feet to the right and ahead of the car; a
+    controller of the lab gets the same from roadsim.sight(course, state) on its messages.
 
     Reward per step, in seconds of the leaderboard's figure of merit (a lap's seconds, 10 s a hit,
     1 s a foot of RMS distance from the track): LAP_LIMIT seconds for a lap's progress along the

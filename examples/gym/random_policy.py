@@ -21,7 +21,7 @@ def main() -> None:
         observation, reward, terminated, truncated, info = env.step(env.action_space.sample())
         total += reward
     print(f"{env.drive.steps} steps, {env.drive.distance:.0f} ft, return {total:.2f}, "
-          f"{len(info['laps'])} laps, {'truncated' if truncated else 'terminated'}")
+          f"{len(info['laps'])} laps, {info['end']}")
 
 
 if __name__ == "__main__":

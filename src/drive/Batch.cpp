@@ -15,6 +15,15 @@ unsigned threadsFor(unsigned asked, size_t drives) {
 
 }  // namespace
 
+namespace {
+
+std::unique_ptr<Episode> episodeOf(const CourseText& course, EpisodeSetup setup) {
+    setup.imageFolder = course.imageFolder;
+    return std::make_unique<Episode>(course.text, course.source, setup);
+}
+
+}  // namespace
+
 Batch::Batch(const std::vector<CourseText>& courses, const EpisodeSetup& episodeSetup,
              unsigned threads, bool autoresetting)
     : setup(episodeSetup),
@@ -34,11 +43,14 @@ Batch::Batch(const std::vector<CourseText>& courses, const EpisodeSetup& episode
       progressRow(courses.size()),
       endRow(courses.size()),
       pool(threadsFor(threads, courses.size())) {
-    for (const CourseText& course : courses) {
-        EpisodeSetup own = setup;
-        own.imageFolder = course.imageFolder;
-        episodes.push_back(std::make_unique<Episode>(course.text, course.source, own));
-    }
+    for (const CourseText& course : courses) episodes.push_back(episodeOf(course, setup));
+}
+
+std::string Batch::setCourse(size_t i, const CourseText& course) {
+    std::unique_ptr<Episode> replacement = episodeOf(course, setup);
+    if (!replacement->valid()) return replacement->error();
+    episodes[i] = std::move(replacement);
+    return "";
 }
 
 std::string Batch::problem() const {
@@ -100,7 +112,7 @@ void Batch::step(const std::vector<ControlCommand>& commands,
                  const std::vector<unsigned>& resetSeeds) {
     pool.run(episodes.size(), [&](size_t i) {
         Episode& episode = *episodes[i];
-        if (autoreset && episode.ended()) {
+        if (restarts(i)) {
             restart(i, resetSeeds[i]);
             return;
         }

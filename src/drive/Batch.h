@@ -32,6 +32,9 @@ class Batch {
     unsigned threads() const { return pool.threads(); }
     bool autoresets() const { return autoreset; }
 
+    // Drive i takes COURSE from its next start; "" when it can be driven, else what is wrong, and
+    // the drive keeps its course. Between rounds only.
+    std::string setCourse(size_t i, const CourseText& course);
     // Starts every drive again, drive i from seeds[i].
     void reset(const std::vector<unsigned>& seeds);
     // Steps drive i with commands[i] for every i; a drive due to be reset starts again from
@@ -41,6 +44,10 @@ class Batch {
     bool started() const { return isStarted; }
     // The episode of drive i ended at its last step; with autoreset it starts again at the next.
     bool ended(size_t i) const { return episodes[i]->ended(); }
+    // Drive i starts again at the next step: its episode ended, or it has a new course.
+    bool restarts(size_t i) const {
+        return autoreset && (episodes[i]->ended() || !episodes[i]->started());
+    }
     bool anyEnded() const;
     const Episode& episode(size_t i) const { return *episodes[i]; }
     Episode& episode(size_t i) { return *episodes[i]; }

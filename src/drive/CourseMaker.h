@@ -23,6 +23,20 @@ struct CourseKnobs {
     int lobes = 0;        // 0 a mix of bulges; 2 to 8 a figure of that many lobes
 };
 
+// The knobs' ranges, for the lab's options and Python's keywords alike.
+struct KnobBound {
+    double low, high;
+};
+inline constexpr KnobBound lengthBound{800, 50000};
+inline constexpr KnobBound sharpnessBound{10, 80};
+inline constexpr KnobBound obstaclesBound{0, 30};
+inline constexpr KnobBound strengthBound{-1, 1};  // -1: a random strength for each obstacle
+inline constexpr KnobBound wobbleBound{0, 1};
+inline constexpr int mostLobes = 8;
+
+// "" when KNOBS are all within their ranges, else what is wrong, naming the knob as Python does.
+std::string knobsProblem(const CourseKnobs& knobs);
+
 // A course is handed out only when the autopilot at its defaults drives this many laps on each of
 // the obstacle layouts of seeds 1 to courseCheckSeeds.
 inline constexpr int courseCheckLaps = 3;

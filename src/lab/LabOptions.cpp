@@ -175,11 +175,13 @@ OptionGroup boardGroup(const LabOptions& defaults) {
 }
 
 LabOption knob(const std::string& name, const std::string& value, const std::string& help,
-               double CourseKnobs::*field, double low, double high) {
+               double CourseKnobs::*field, KnobBound bound) {
     return {name, value, help,
             real(
-                name, [field](LabOptions& o) -> double& { return o.knobs.*field; }, low, high,
-                std::to_string(std::lround(low)) + " to " + std::to_string(std::lround(high)))};
+                name, [field](LabOptions& o) -> double& { return o.knobs.*field; }, bound.low,
+                bound.high,
+                std::to_string(std::lround(bound.low)) + " to " +
+                    std::to_string(std::lround(bound.high)))};
 }
 
 OptionGroup makerGroup(const CourseKnobs& knobs) {
@@ -189,15 +191,15 @@ OptionGroup makerGroup(const CourseKnobs& knobs) {
         {{"--make-course", "SEED FILE", "write a new course, checked by driving it",
           readMadeCourse},
          knob("--length", "FT", "about the loop's length in feet" + byDefault(knobs.lengthFt),
-              &CourseKnobs::lengthFt, 800, 50000),
+              &CourseKnobs::lengthFt, lengthBound),
          knob("--sharpness", "DEG", "the sharpest turn in degrees" + byDefault(knobs.sharpnessDeg),
-              &CourseKnobs::sharpnessDeg, 10, 80),
+              &CourseKnobs::sharpnessDeg, sharpnessBound),
          {"--speeds", "MIN,MAX",
           "target speeds in mph (default " + std::to_string(knobs.minSpeed) + "," +
               std::to_string(knobs.maxSpeed) + ")",
           readSpeeds},
          knob("--obstacles", "N", "obstacle groups per 1000 ft" + byDefault(knobs.groupsPer1000Ft),
-              &CourseKnobs::groupsPer1000Ft, 0, 30),
+              &CourseKnobs::groupsPer1000Ft, obstaclesBound),
          {"--strength", "S",
           "every obstacle's strength, 0 to 1, or -1 for a random one each (default: each "
           "group's own)",
@@ -207,9 +209,9 @@ OptionGroup makerGroup(const CourseKnobs& knobs) {
                   o.knobs.strength.emplace();
                   return *o.knobs.strength;
               },
-              -1, 1, "-1 (random) to 1")},
+              strengthBound.low, strengthBound.high, "-1 (random) to 1")},
          knob("--wobble", "W", "from 0 round to 1 irregular" + byDefault(knobs.wobble),
-              &CourseKnobs::wobble, 0, 1),
+              &CourseKnobs::wobble, wobbleBound),
          {"--lobes", "K",
           "a figure of K lobes, 2 to 8, or 0 for a mix of bulges" +
               byDefault(static_cast<long long>(knobs.lobes)),

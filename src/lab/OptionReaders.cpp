@@ -137,7 +137,7 @@ bool readSpeeds(const std::vector<std::string>& values, LabOptions& options, std
 
 bool readLobes(const std::vector<std::string>& values, LabOptions& options, std::string& error) {
     long long lobes = 0;
-    if (!parseInteger(values[0], 0, 8, lobes) || lobes == 1) {
+    if (!parseInteger(values[0], 0, mostLobes, lobes) || lobes == 1) {
         error = "--lobes must be 0 (a mix) or a whole number from 2 to 8, not " + values[0];
         return false;
     }

@@ -1,5 +1,6 @@
 // roadsim._roadsim: the drive library for Python. Errors become Python exceptions in this folder
 // and nowhere else.
+#include "CourseMaker.h"
 #include "PythonBatch.h"
 #include "PythonDrive.h"
 #include "Sight.h"
@@ -37,6 +38,49 @@ py::array_t<float> sightOf(const py::dict& course, const py::dict& state) {
     return out;
 }
 
+// A course made from SEED with the knobs given, as roadsim-lab --make-course writes it.
+std::string madeCourse(Seed seed, const std::string& name, const CourseKnobs& knobs) {
+    refuse(knobsProblem(knobs));
+    MadeCourse made;
+    {
+        const py::gil_scoped_release released;
+        made = makeCourse(seed.value, name, knobs);
+    }
+    if (made.text.empty()) throw py::value_error(made.error);
+    return made.text;
+}
+
+void bindCourseMaker(py::module_& module) {
+    const CourseKnobs defaults;
+    module.def(
+        "make_course",
+        [](Seed seed, const std::string& name, double length, double sharpness,
+           std::pair<int, int> speeds, double obstacles, std::optional<double> strength,
+           double wobble, int lobes) {
+            CourseKnobs knobs;
+            knobs.lengthFt = length;
+            knobs.sharpnessDeg = sharpness;
+            knobs.minSpeed = speeds.first;
+            knobs.maxSpeed = speeds.second;
+            knobs.groupsPer1000Ft = obstacles;
+            knobs.strength = strength;
+            knobs.wobble = wobble;
+            knobs.lobes = lobes;
+            return madeCourse(seed, name, knobs);
+        },
+        py::arg("seed"), py::arg("name"), py::kw_only(), py::arg("length") = defaults.lengthFt,
+        py::arg("sharpness") = defaults.sharpnessDeg,
+        py::arg("speeds") = std::make_pair(defaults.minSpeed, defaults.maxSpeed),
+        py::arg("obstacles") = defaults.groupsPer1000Ft, py::arg("strength") = py::none(),
+        py::arg("wobble") = defaults.wobble, py::arg("lobes") = defaults.lobes,
+        "The text of the course made from SEED and named NAME, byte for byte what roadsim-lab "
+        "--make-course SEED NAME.txt writes with the same knobs: LENGTH (ft), SHARPNESS (the "
+        "sharpest turn, degrees), SPEEDS (min, max mph), OBSTACLES (groups per 1000 ft), "
+        "STRENGTH (every obstacle's, -1 a random one each; None each group's own), WOBBLE (0 "
+        "round to 1 irregular), LOBES (0 a mix of bulges, 2 to 8 a figure of so many). "
+        "ValueError when a knob is out of range or no course is found.");
+}
+
 }  // namespace
 
 PYBIND11_MODULE(_roadsim, module) {
@@ -70,6 +114,7 @@ PYBIND11_MODULE(_roadsim, module) {
     module.def(
         "check_seed", [](Seed seed) { return seed.value; }, py::arg("seed"),
         "SEED as a whole number, refused where roadsim-lab --seed would.");
+    bindCourseMaker(module);
     bindDrive(module);
     bindBatch(module);
 }

@@ -77,10 +77,12 @@ py::tuple PythonBatch::step(const py::object& actions, const py::object& seedFor
                                  (drives.size() > 1 ? "s" : ""));
     std::vector<unsigned> seeds(drives.size());
     for (size_t i = 0; i < drives.size(); ++i) {
-        if (!drives.ended(i)) continue;
-        if (!drives.autoresets())
+        if (drives.restarts(i))
+            seeds[i] = checkedSeed(seedFor(i));
+        else if (drives.ended(i))
             throw std::runtime_error("step() after the episode ended: reset() starts a new one");
-        seeds[i] = checkedSeed(seedFor(i));
+        else if (!drives.episode(i).started())
+            throw std::runtime_error("step() after a new course: reset() starts it");
     }
     const std::vector<int64_t> lapsBefore = drives.lapCounts();
     {
@@ -109,6 +111,13 @@ py::tuple PythonBatch::step(const py::object& actions, const py::object& seedFor
                           fresh(reinterpret_cast<const bool*>(drives.terminated().data()), {n}),
                           fresh(reinterpret_cast<const bool*>(drives.truncated().data()), {n}),
                           fresh(drives.experts().data(), {n, 2}), figures, changed, ended);
+}
+
+void PythonBatch::setCourse(size_t i, const std::string& text, const std::string& source,
+                            const Folder& images) {
+    if (i >= drives.size()) throw py::index_error("no drive " + std::to_string(i));
+    const Claim claim(busy, "this batch");
+    refuse(drives.setCourse(i, {text, source, folderName(images)}));
 }
 
 void PythonBatch::watch(double speedUp) {
@@ -162,6 +171,10 @@ void bindBatch(py::module_& module) {
              "states, rewards, terminated, truncated and experts, the figures (a row a drive: "
              "hits, distance, progress), the drives whose count of finished laps changed, and "
              "the words of each drive whose episode ended, by its index.")
+        .def("set_course", &PythonBatch::setCourse, py::arg("index"), py::arg("text"),
+             py::arg("source"), py::arg("images") = py::none(),
+             "Drive INDEX takes the course of TEXT (named SOURCE in messages, its bitmaps from "
+             "IMAGES) from its next start: reset(), or with autoreset its next step.")
         .def("watch", &PythonBatch::watch, py::arg("speed_up") = 1.0,
              "Shows every later frame of a batch of one in a window, SPEED_UP times real time.")
         .def(

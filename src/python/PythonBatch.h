@@ -17,6 +17,8 @@ class PythonBatch {
     // Answers copies of the round's states, rewards, terminated, truncated and experts, and the
     // drives whose count of finished laps changed.
     py::tuple step(const py::object& actions, const py::object& seedFor);
+    void setCourse(size_t i, const std::string& text, const std::string& source,
+                   const Folder& images);
     void watch(double speedUp);
 
     const Batch& batch() const { return drives; }

@@ -138,6 +138,24 @@ def test_a_controller_sees_what_the_environment_sees(lab, tmp_path):
     assert info["end"] == "finished" and near > 100
 
 
+def test_made_courses_are_the_labs_and_each_reset_draws_one(lab, tmp_path):
+    made = roadsim.MadeCourses(7, 3, length=1500, lobes=3)
+    lab("--make-course", 8, tmp_path / "made_8.txt", "--length", 1500, "--lobes", 3)
+    assert made.text(8) == (tmp_path / "made_8.txt").read_text()
+    env = roadsim.make(made, obs="sight")
+    drives = {}
+    for seed in range(12):
+        observation, _ = env.reset(seed=seed % 4)
+        drives.setdefault(seed % 4, (env.drive.course_name, observation.tolist()))
+        # The same seed, the same course and the same drive.
+        assert (env.drive.course_name, observation.tolist()) == drives[seed % 4]
+    assert {name for name, _ in drives.values()} <= {"made_7", "made_8", "made_9"}
+    env.reset(options={"course": "trefoil"})
+    assert env.drive.course_name == "trefoil"
+    env.reset()
+    assert env.drive.course_name.startswith("made_")
+
+
 def test_normalized_actions_drive_as_degrees_and_mph():
     envs = [roadsim.make("trefoil", obs="state", normalized_actions=normalized)
             for normalized in (False, True)]
@@ -230,6 +248,15 @@ BAD = [pytest.param(*case, id=case[0]) for case in [  # the exception and what i
      "max_episode_steps"),
     ("unknown reset option", lambda made, tmp: roadsim.make(made).reset(options={"map": 1}),
      ValueError, "'map'"),
+    ("missing reset course", lambda made, tmp: roadsim.make(made).reset(
+        options={"course": "nowhere"}), FileNotFoundError, "nowhere"),
+    ("made-course knob out of range", lambda made, tmp: roadsim.MadeCourses(1, 5, length=10),
+     ValueError, "length"),
+    ("unknown made-course knob", lambda made, tmp: roadsim.MadeCourses(1, 5, lenght=900),
+     TypeError, "lenght"),
+    ("made-course seed out of range", lambda made, tmp: roadsim.MadeCourses(2**32 - 2, 5),
+     ValueError, "seed"),
+    ("no made courses", lambda made, tmp: roadsim.MadeCourses(1, 0), ValueError, "count"),
     ("vector unknown reset option", lambda made, tmp: roadsim.make_vec(made, 2).reset(
         options={"map": 1}), ValueError, "'map'"),
 ]]

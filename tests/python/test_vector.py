@@ -9,7 +9,8 @@ from gymnasium.utils.env_checker import data_equivalence
 import roadsim
 
 
-@pytest.mark.parametrize("obs, by_id", [("state", False), ("both", False), ("state", True)])
+@pytest.mark.parametrize("obs, by_id", [("state", False), ("both", False), ("state", True),
+                                        ("sight", "made")])
 def test_many_drives_at_once_are_the_drives_one_by_one(obs, by_id, made_course):
     courses = ["meadow_loop", "trefoil", made_course]
     # Episodes end within the run in every way: a lap finished on the short course, the lap limit
@@ -18,6 +19,9 @@ def test_many_drives_at_once_are_the_drives_one_by_one(obs, by_id, made_course):
     if by_id:  # Gymnasium's own make_vec finds the vector environment by the id
         vector = gymnasium.make_vec("roadsim/meadow_loop-v1", 6, **options)
         courses = ["meadow_loop"]
+    elif by_id == "made":  # each drive draws its own course at every reset, the same one by one
+        courses = [roadsim.MadeCourses(3, 4, length=900, speeds=(20, 50))]
+        vector = roadsim.make_vec(courses[0], 6, **options)
     else:
         vector = roadsim.make_vec(courses, 6, **options)
     one_by_one = gymnasium.vector.SyncVectorEnv(

@@ -3,8 +3,9 @@
 roadsim.Drive drives a course with the game's own car and course code and needs only NumPy. With
 Gymnasium (1.1 or later) present, roadsim.make gives a drive as a gymnasium.Env, roadsim.make_vec
 many drives as a vector environment stepped on all cores, and importing roadsim registers
-"roadsim/<course>-v1" for every shipped course (roadsim.courses()) and "roadsim/Course-v1"
-(course=PATH) for gymnasium.make.
+"roadsim/<course>-v1" for every shipped course (roadsim.courses()), "roadsim/Course-v1"
+(course=PATH) and "roadsim/MadeCourses-v1" (courses made on the spot: first_seed=S, count=N,
+knobs={...}; see roadsim.MadeCourses) for gymnasium.make.
 """
 import os
 import sys
@@ -14,11 +15,11 @@ from typing import Any, NoReturn
 from ._paths import DATA
 from ._roadsim import (END_WORDS, MAX_STEERING, SIGHT_FIELDS, SPEED_STEP, STATE_FIELDS,
                        STEERING_STEP, STEP_MS, TOP_SPEED, Drive, __version__, sight)
-from .course import courses
+from .course import MadeCourses, courses
 
 __all__ = ["__version__", "DATA", "Drive", "END_WORDS", "MAX_STEERING", "SIGHT_FIELDS",
            "SPEED_STEP", "STATE_FIELDS", "STEERING_STEP", "STEP_MS", "TOP_SPEED", "courses", "make",
-           "make_vec", "sight"]
+           "make_vec", "sight", "MadeCourses"]
 
 try:
     import gymnasium
@@ -49,12 +50,16 @@ def _needs_gymnasium(*args: Any, **kwargs: Any) -> NoReturn:
 
 
 def _register() -> None:
-    """The shipped courses' ids and roadsim/Course-v1 (course=PATH), each once."""
+    """The shipped courses' ids, roadsim/Course-v1 (course=PATH) and roadsim/MadeCourses-v1
+    (first_seed=S, count=N, knobs={...}), each once."""
     ids = [(f"roadsim/{name}-v1", {"course": name}) for name in courses()]
     for id_, kwargs in ids + [("roadsim/Course-v1", {})]:
         if id_ not in gymnasium.registry:
             gymnasium.register(id_, entry_point="roadsim.env:RoadsimEnv",
                                vector_entry_point="roadsim.vector:RoadsimVectorEnv", kwargs=kwargs)
+    if "roadsim/MadeCourses-v1" not in gymnasium.registry:
+        gymnasium.register("roadsim/MadeCourses-v1", entry_point="roadsim.env:made_courses",
+                           vector_entry_point="roadsim.vector:made_courses_vector")
 
 
 # Where Gymnasium is found first: a type checker takes the first definition of make and make_vec.

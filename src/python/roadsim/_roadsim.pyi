@@ -41,6 +41,25 @@ DEFAULT_MAX_CROSS_TRACK: Final[float]
 DEFAULT_FRAME_SIZE: Final[tuple[int, int]]
 """The (width, height) of an environment's frames, by default."""
 
+def make_course(
+    seed: _Seed,
+    name: str,
+    *,
+    length: float = 3000.0,
+    sharpness: float = 45.0,
+    speeds: tuple[int, int] = (15, 40),
+    obstacles: float = 3.0,
+    strength: float | None = None,
+    wobble: float = 0.5,
+    lobes: int = 0,
+) -> str:
+    """The text of the course made from SEED and named NAME, byte for byte what roadsim-lab
+    --make-course SEED NAME.txt writes with the same knobs: LENGTH (ft), SHARPNESS (the sharpest
+    turn, degrees), SPEEDS (min, max mph), OBSTACLES (groups per 1000 ft), STRENGTH (every
+    obstacle's, -1 a random one each; None each group's own), WOBBLE (0 round to 1 irregular),
+    LOBES (0 a mix of bulges, 2 to 8 a figure of so many). ValueError when a knob is out of range
+    or no course is found."""
+
 def sight(course: dict[str, Any], state: dict[str, Any]) -> npt.NDArray[np.float32]:
     """The sight of the road ahead and the nearest obstacles in the car's frame, SIGHT_FIELDS in
     order, from a controller's course and state messages: the numbers an environment with
@@ -198,6 +217,11 @@ class Batch(metaclass=_BoundType):
         terminated, truncated and experts, the figures (a row a drive: hits, distance, progress),
         the drives whose count of finished laps changed, and the words of each drive whose episode
         ended, by its index."""
+    def set_course(
+        self, index: int, text: bytes, source: str, images: _Path | None = None
+    ) -> None:
+        """Drive INDEX takes the course of TEXT (named SOURCE in messages, its bitmaps from IMAGES)
+        from its next start: reset(), or with autoreset its next step."""
     def watch(self, speed_up: float = 1.0) -> None:
         """Shows every later frame of a batch of one in a window, SPEED_UP times real time."""
     def drive(self, index: int) -> BatchDrive:

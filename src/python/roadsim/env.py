@@ -14,13 +14,17 @@ from gymnasium import spaces
 from ._roadsim import (DEFAULT_FRAME_SIZE, DEFAULT_LAP_LIMIT, DEFAULT_LAPS,
                        DEFAULT_MAX_CROSS_TRACK, MAX_STEERING, SEEDS, SIGHT_FIELDS, STATE_FIELDS,
                        STEP_MS, TOP_SPEED, Batch, BatchDrive, check_seed)
-from .course import StrPath, courses, locate
+from ._paths import DATA
+from .course import MadeCourses, StrPath, courses, locate
 
 OBSERVATIONS = ("frame", "state", "both", "sight")
 # As OBS says: the frames, the states, the sights, or a dict of frames and states; a row a drive in
 # a batch's.
 Observation = npt.NDArray[Any] | dict[str, npt.NDArray[Any]]
 Info = dict[str, Any]
+# A course as an environment takes it: a shipped course's name, a course file, or a set of made
+# courses.
+Course = StrPath | MadeCourses
 # What info says of an episode's figures before its first step.
 STARTED: Info = {"hits": 0, "distance": 0.0, "progress": 0.0}
 
@@ -34,11 +38,14 @@ def state_space(fields: Sequence[str] = STATE_FIELDS) -> spaces.Box:
     return spaces.Box(np.array(low, np.float32), np.array(high, np.float32), dtype=np.float32)
 
 
-def check_reset_options(options: dict[str, Any] | None) -> None:
-    """Refuses reset options, none of which an environment has, by name."""
-    if options:
-        raise ValueError(f"unknown reset option{'s' if len(options) > 1 else ''}: "
-                         f"{', '.join(map(repr, options))}")
+def reset_course(options: dict[str, Any] | None) -> StrPath | None:
+    """The course a reset's OPTIONS ask for, a name or a file, or None; refuses any other option
+    by name."""
+    unknown = [name for name in options or {} if name != "course"]
+    if unknown:
+        raise ValueError(f"unknown reset option{'s' if len(unknown) > 1 else ''}: "
+                         f"{', '.join(map(repr, unknown))} (the one there is: 'course')")
+    return (options or {}).get("course")
 
 
 def action_space(normalized: bool) -> spaces.Box:
@@ -54,15 +61,20 @@ class Episodes:
     """The batch of one or more drives behind an environment, with its spaces and the arrays of
     its last round; what RoadsimEnv and RoadsimVectorEnv share."""
 
-    def __init__(self, courses: Sequence[StrPath], obs: str, frame_size: tuple[int, int],
+    def __init__(self, courses: Sequence[Course], obs: str, frame_size: tuple[int, int],
                  laps: int, images: StrPath | None, render_mode: str | None, autoreset: bool,
                  threads: int = 0, **options: Any) -> None:
         if obs not in OBSERVATIONS:
             raise ValueError(f"obs must be one of {', '.join(OBSERVATIONS)}, not {obs!r}")
-        located = [locate(course, images) for course in courses]
+        self.courses, self.images = list(courses), images
+        # Made courses start on the shipped one, which their first reset replaces.
+        located = [locate("meadow_loop" if isinstance(course, MadeCourses) else course, images)
+                   for course in courses]
+        # What each drive drives now: a course file, or a made course's seed.
+        self.driving: list[str | int] = [path for path, _ in located]
         frames = obs in ("frame", "both")
         # Sprites cost only where frames are drawn, as the lab loads them only to record or watch.
-        seen = frames or render_mode is not None
+        self.seen = seen = frames or render_mode is not None
         self.batch = Batch([path for path, _ in located],
                            images=[folder if seen else None for _, folder in located],
                            frame_size=frame_size if frames else None,
@@ -85,6 +97,23 @@ class Episodes:
         views = self.batch.views()
         self.states, self.experts, self.frames, self.sights = (
             views["states"], views["experts"], views.get("frames"), views.get("sights"))
+
+    def choose(self, i: int, random: np.random.Generator, course: StrPath | None = None) -> None:
+        """Gives drive I its course for its next episode: COURSE, a name or a file, when given,
+        else its own, a made course drawn with RANDOM from its set."""
+        own = self.courses[i] if course is None else course
+        if isinstance(own, MadeCourses):
+            seed = own.first_seed + int(random.integers(own.count))
+            if self.driving[i] != seed:
+                self.batch.set_course(i, own.text(seed).encode(), f"made_{seed}",
+                                      self.images or DATA if self.seen else None)
+                self.driving[i] = seed
+            return
+        path, folder = locate(own, self.images)
+        if self.driving[i] != path:
+            with open(path, "rb") as file:
+                self.batch.set_course(i, file.read(), path, folder if self.seen else None)
+            self.driving[i] = path
 
     def observe(self, states: npt.NDArray[np.float32]) -> Observation:
         """The observation of every drive with STATES, a copy of theirs: the frames copied so that
@@ -149,14 +178,14 @@ class RoadsimEnv(gymnasium.Env[Observation, npt.ArrayLike]):
 
     metadata = {"render_modes": ["human", "rgb_array"], "render_fps": 1000 // STEP_MS}
 
-    def __init__(self, course: StrPath, obs: str = "both",
+    def __init__(self, course: Course, obs: str = "both",
                  frame_size: tuple[int, int] = DEFAULT_FRAME_SIZE, laps: int = DEFAULT_LAPS,
                  images: StrPath | None = None, render_mode: str | None = None,
                  lap_limit: float = DEFAULT_LAP_LIMIT,
                  max_cross_track: float = DEFAULT_MAX_CROSS_TRACK,
                  max_episode_steps: int | None = None, normalized_actions: bool = False) -> None:
-        """A drive of COURSE, a shipped course's name or a course file, with the keywords of
-        roadsim.make."""
+        """A drive of COURSE, a shipped course's name, a course file or a set of made courses,
+        with the keywords of roadsim.make."""
         if render_mode is not None and render_mode not in self.metadata["render_modes"]:
             raise ValueError("render_mode must be None, 'human' or 'rgb_array', "
                              f"not {render_mode!r}")
@@ -180,12 +209,15 @@ class RoadsimEnv(gymnasium.Env[Observation, npt.ArrayLike]):
     def reset(self, *, seed: int | None = None,
               options: dict[str, Any] | None = None) -> tuple[Observation, Info]:
         """Start the drive again, obstacles scattered from SEED as roadsim-lab --seed SEED does
-        (None: a seed from the environment's random numbers); OPTIONS: none so far."""
-        check_reset_options(options)
+        (None: a seed from the environment's random numbers), on a course drawn from the made
+        courses (if the environment has them) with its random numbers; OPTIONS: {"course": C}
+        drives C, a shipped course's name or a course file, in this episode."""
+        course = reset_course(options)
         if seed is not None:
             seed = check_seed(seed)
         super().reset(seed=seed)
         episodes, _ = self._open()
+        episodes.choose(0, self.np_random, course)
         episodes.batch.reset([int(self.np_random.integers(SEEDS)) if seed is None else seed])
         self._laps = []
         return self._first(episodes.observe(episodes.states.copy())), {
@@ -236,10 +268,11 @@ class RoadsimEnv(gymnasium.Env[Observation, npt.ArrayLike]):
         return self._episodes, self._drive
 
 
-def make(course: StrPath, obs: str = "both", frame_size: tuple[int, int] = DEFAULT_FRAME_SIZE,
+def make(course: Course, obs: str = "both", frame_size: tuple[int, int] = DEFAULT_FRAME_SIZE,
          laps: int = DEFAULT_LAPS, images: StrPath | None = None, render_mode: str | None = None,
          max_episode_steps: int | None = None, **options: Any) -> RoadsimEnv:
-    """A drive of COURSE (a shipped course's name or a course file) as a gymnasium.Env.
+    """A drive of COURSE (a shipped course's name, a course file, or roadsim.MadeCourses) as a
+    gymnasium.Env.
 
     See RoadsimEnv for the spaces, the reward and the episode; MAX_EPISODE_STEPS truncates an
     episode after so many steps, as gymnasium.make's does; OPTIONS: lap_limit (seconds, 600),
@@ -258,3 +291,10 @@ def make(course: StrPath, obs: str = "both", frame_size: tuple[int, int] = DEFAU
     env.spec = dataclasses.replace(spec, kwargs=kwargs, max_episode_steps=max_episode_steps,
                                    disable_env_checker=True)
     return env
+
+
+def made_courses(first_seed: int = 1, count: int = 1000, knobs: dict[str, Any] | None = None,
+                 **options: Any) -> RoadsimEnv:
+    """roadsim/MadeCourses-v1: a RoadsimEnv on roadsim.MadeCourses(FIRST_SEED, COUNT, **KNOBS),
+    with the OPTIONS of roadsim.make."""
+    return RoadsimEnv(MadeCourses(first_seed, count, **(knobs or {})), **options)

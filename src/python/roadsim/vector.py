@@ -12,15 +12,16 @@ from gymnasium.vector.utils import batch_space
 from ._roadsim import (DEFAULT_FRAME_SIZE, DEFAULT_LAP_LIMIT, DEFAULT_LAPS,
                        DEFAULT_MAX_CROSS_TRACK, SEEDS, BatchDrive, check_seed)
 from .course import StrPath
-from .env import STARTED, Episodes, Info, Observation, RoadsimEnv, check_reset_options
+from .course import MadeCourses
+from .env import STARTED, Course, Episodes, Info, Observation, RoadsimEnv, reset_course
 
 
 class RoadsimVectorEnv(VectorEnv[Observation, npt.ArrayLike, npt.NDArray[Any]]):
     """NUM_ENVS drives, each as a RoadsimEnv, stepped at once by roadsim's own threads.
 
-    COURSE: one course (a shipped course's name or a course file) for every drive, or a list of
-    courses taken in turn (drive i drives COURSE[i % len(COURSE)]; NUM_ENVS defaults to its
-    length). THREADS: how many threads step the drives (0, the default: one a core, at most one a
+    COURSE: one course (a shipped course's name, a course file or roadsim.MadeCourses, of which
+    each drive draws its own course at every reset) for every drive, or a list of courses taken in
+    turn (drive i drives COURSE[i % len(COURSE)]; NUM_ENVS defaults to its length). THREADS: how many threads step the drives (0, the default: one a core, at most one a
     drive). The other keywords: as for roadsim.make, but render_mode only None or "rgb_array".
 
     The observations, rewards, terminations, truncations and infos are exactly those of the same
@@ -34,14 +35,15 @@ class RoadsimVectorEnv(VectorEnv[Observation, npt.ArrayLike, npt.NDArray[Any]]):
                 "render_fps": RoadsimEnv.metadata["render_fps"],
                 "autoreset_mode": AutoresetMode.NEXT_STEP}
 
-    def __init__(self, course: StrPath | Sequence[StrPath], num_envs: int | None = None,
+    def __init__(self, course: Course | Sequence[Course], num_envs: int | None = None,
                  obs: str = "both", frame_size: tuple[int, int] = DEFAULT_FRAME_SIZE,
                  laps: int = DEFAULT_LAPS, images: StrPath | None = None,
                  render_mode: str | None = None, threads: int = 0,
                  lap_limit: float = DEFAULT_LAP_LIMIT,
                  max_cross_track: float = DEFAULT_MAX_CROSS_TRACK,
                  max_episode_steps: int | None = None, normalized_actions: bool = False) -> None:
-        names = [course] if isinstance(course, (str, os.PathLike)) else list(course)
+        names = ([course] if isinstance(course, (str, os.PathLike, MadeCourses))
+                 else list(course))
         if not names:
             raise ValueError("make_vec needs at least one course")
         num_envs = len(names) if num_envs is None else num_envs
@@ -72,12 +74,17 @@ class RoadsimVectorEnv(VectorEnv[Observation, npt.ArrayLike, npt.NDArray[Any]]):
         # Every drive has every key of info at every step: one mask serves all, read-only.
         self._everyone = np.ones(num_envs, bool)
         self._everyone.flags.writeable = False
+        # The drives whose episodes ended at the last step, which draw their made course anew.
+        self._made = any(isinstance(name, MadeCourses) for name in names)
+        self._ended = np.zeros(num_envs, bool)
 
     def reset(self, *, seed: int | Sequence[int | None] | None = None,
               options: dict[str, Any] | None = None) -> tuple[Observation, Info]:
         """Reset every drive: SEED None (each from its own random numbers), a whole number S
-        (drive i from S + i) or a list of one seed (or None) per drive; OPTIONS: none so far."""
-        check_reset_options(options)
+        (drive i from S + i) or a list of one seed (or None) per drive; a drive of made courses
+        draws its course with its random numbers; OPTIONS: {"course": C} drives C, a shipped
+        course's name or a course file, in every drive's next episode."""
+        course = reset_course(options)
         episodes = self._open()
         if seed is None or isinstance(seed, (int, np.integer)):
             seeds = [seed if seed is None else seed + i for i in range(self.num_envs)]
@@ -91,8 +98,11 @@ class RoadsimVectorEnv(VectorEnv[Observation, npt.ArrayLike, npt.NDArray[Any]]):
         for i, single in enumerate(seeds):
             if single is not None:
                 self._random[i] = seeding.np_random(single)[0]
+        for i in range(self.num_envs):
+            episodes.choose(i, self._generator(i), course)
         episodes.batch.reset([self._seed_for(i) if single is None else single
                               for i, single in enumerate(seeds)])
+        self._ended[:] = False
         self._laps = np.empty(self.num_envs, object)
         self._laps[:] = [[] for _ in range(self.num_envs)]
         self._laps.flags.writeable = False
@@ -104,8 +114,13 @@ class RoadsimVectorEnv(VectorEnv[Observation, npt.ArrayLike, npt.NDArray[Any]]):
         """Step drive i with ACTIONS[i], or start it again where its episode ended: the
         observations, rewards, terminations, truncations and infos, a row a drive."""
         episodes = self._open()
+        if self._made:
+            for i in np.flatnonzero(self._ended):
+                episodes.choose(int(i), self._generator(int(i)))
         states, rewards, terminated, truncated, experts, figures, changed, ended = (
             episodes.batch.step(actions, self._seed_for))
+        if self._made:
+            self._ended = terminated | truncated
         if changed:
             # A new array: the infos handed out before keep their laps.
             self._laps = self._laps.copy()
@@ -149,12 +164,16 @@ class RoadsimVectorEnv(VectorEnv[Observation, npt.ArrayLike, npt.NDArray[Any]]):
             raise RuntimeError("the environment is closed")
         return self._episodes
 
-    def _seed_for(self, i: int) -> int:
-        """A seed for drive I from its own random numbers, as its environment's reset() draws."""
+    def _generator(self, i: int) -> np.random.Generator:
+        """Drive I's own random numbers, as its environment's np_random."""
         random = self._random[i]
         if random is None:
             random = self._random[i] = seeding.np_random()[0]
-        return int(random.integers(SEEDS))
+        return random
+
+    def _seed_for(self, i: int) -> int:
+        """A seed for drive I from its own random numbers, as its environment's reset() draws."""
+        return int(self._generator(i).integers(SEEDS))
 
 
 def make_vec(course: StrPath | Sequence[StrPath], num_envs: int | None = None,
@@ -162,3 +181,10 @@ def make_vec(course: StrPath | Sequence[StrPath], num_envs: int | None = None,
     """NUM_ENVS drives of COURSE (one course, or a list taken in turn) as a Gymnasium vector
     environment whose drives step together on all cores; see RoadsimVectorEnv."""
     return RoadsimVectorEnv(course, num_envs, **options)
+
+
+def made_courses_vector(num_envs: int, first_seed: int = 1, count: int = 1000,
+                        knobs: dict[str, Any] | None = None, **options: Any) -> RoadsimVectorEnv:
+    """roadsim/MadeCourses-v1 as a vector environment: each drive draws its own courses from
+    roadsim.MadeCourses(FIRST_SEED, COUNT, **KNOBS)."""
+    return RoadsimVectorEnv(MadeCourses(first_seed, count, **(knobs or {})), num_envs, **options)

@@ -80,7 +80,7 @@ void Batch::observe(size_t i) {
     if (frameBytes > 0) episode.writeFrame(&frameRows[i * frameBytes]);
     row.laps = static_cast<int64_t>(episode.stepped().getLaps().size());
     row.hits = episode.stepped().hits();
-    row.distance = episode.stepped().distance();
+    row.distance = episode.distance();
     row.progress = episode.progress();
 }
 

@@ -41,13 +41,13 @@ void Episode::reset(unsigned seed) {
     // Counted from the drive's start, so that a finished episode's return is the board's figure.
     lastEarned = 0;
     steps = 0;
-    progressDistance = drive.distance();
+    distanceNow = progressDistance = drive.distance();
     progressMs = drive.simulatedMs();
 }
 
 double Episode::progress() const {
     const double whole = drive.courseLength() * setup.laps;
-    return whole > 0 ? std::clamp(drive.distance() / whole, 0.0, 1.0) : 0.0;
+    return whole > 0 ? std::clamp(distanceNow / whole, 0.0, 1.0) : 0.0;
 }
 
 double Episode::earned() const {
@@ -69,9 +69,8 @@ DriveEnd Episode::endOf(double crossTrack) {
     const DriveEnd end = drive.end();
     if (end != DriveEnd::running) return end;
     if (std::fabs(crossTrack) > setup.maxCrossTrackFt) return DriveEnd::offTrack;
-    const double distance = drive.distance();
-    if (distance >= progressDistance + noProgressFt) {
-        progressDistance = distance;
+    if (distanceNow >= progressDistance + noProgressFt) {
+        progressDistance = distanceNow;
         progressMs = drive.simulatedMs();
     }
     if (drive.simulatedMs() - progressMs >= noProgressMs) return DriveEnd::noProgress;
@@ -86,6 +85,7 @@ StepOutcome Episode::step(const ControlCommand& command) {
     else
         drive.steer(command);
     ++steps;
+    distanceNow = drive.distance();
     StepOutcome outcome;
     outcome.end = endOf(observedCrossTrack());
     const double now = earned();

@@ -70,7 +70,8 @@ class Episode {
     bool hasFrame() const { return averager.has_value(); }
     const EpisodeSetup& getSetup() const { return setup; }
     const Drive& stepped() const { return drive; }
-    // The part of the episode's laps driven, 0 to 1.
+    // Feet along the course, and the part of the episode's laps driven, 0 to 1.
+    double distance() const { return distanceNow; }
     double progress() const;
     Drive& stepped() { return drive; }
     // Every later frame composed, for a window that shows them.
@@ -96,6 +97,7 @@ class Episode {
     DriveEnd endOf(double crossTrack);
 
     double lastEarned = 0;
+    double distanceNow = 0;
     // The course as the sight reads it, taken at every start (the obstacles move with the seed).
     std::vector<SightPoint> sightWaypoints, sightObstacles;
     // Where the drive last got on along the course, and when.

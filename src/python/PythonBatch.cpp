@@ -98,19 +98,19 @@ py::tuple PythonBatch::step(const py::object& actions, const py::object& seedFor
             ended[py::int_(i)] = endWords(static_cast<DriveEnd>(drives.ends()[i]));
     }
     const auto n = static_cast<py::ssize_t>(drives.size());
-    // The figures in one array: a learner's step pays for every array it is handed.
-    py::array_t<double> figures({n, py::ssize_t{3}});
+    // Distance and progress in one array: a learner's step pays for every array it is handed.
+    py::array_t<double> figures({n, py::ssize_t{2}});
     auto rows = figures.mutable_unchecked<2>();
     for (py::ssize_t i = 0; i < n; ++i) {
-        rows(i, 0) = static_cast<double>(drives.hits()[i]);
-        rows(i, 1) = drives.distances()[i];
-        rows(i, 2) = drives.progress()[i];
+        rows(i, 0) = drives.distances()[i];
+        rows(i, 1) = drives.progress()[i];
     }
     return py::make_tuple(fresh(drives.states().data(), {n, stateFieldCount}),
                           fresh(drives.rewards().data(), {n}),
                           fresh(reinterpret_cast<const bool*>(drives.terminated().data()), {n}),
                           fresh(reinterpret_cast<const bool*>(drives.truncated().data()), {n}),
-                          fresh(drives.experts().data(), {n, 2}), figures, changed, ended);
+                          fresh(drives.experts().data(), {n, 2}), fresh(drives.hits().data(), {n}),
+                          figures, changed, ended);
 }
 
 void PythonBatch::setCourse(size_t i, const std::string& text, const std::string& source,
@@ -168,8 +168,8 @@ void bindBatch(py::module_& module) {
         .def("step", &PythonBatch::step, py::arg("actions"), py::arg("seed_for") = py::none(),
              "Steps drive i with actions[i]; with autoreset, a drive whose episode ended starts "
              "again instead, from the seed seed_for(i) gives. Returns copies of the round's "
-             "states, rewards, terminated, truncated and experts, the figures (a row a drive: "
-             "hits, distance, progress), the drives whose count of finished laps changed, and "
+             "states, rewards, terminated, truncated, experts and hits, the figures (a row a "
+             "drive: distance, progress), the drives whose count of finished laps changed, and "
              "the words of each drive whose episode ended, by its index.")
         .def("set_course", &PythonBatch::setCourse, py::arg("index"), py::arg("text"),
              py::arg("source"), py::arg("images") = py::none(),

@@ -208,13 +208,14 @@ class Batch(metaclass=_BoundType):
         npt.NDArray[np.bool_],
         npt.NDArray[np.bool_],
         npt.NDArray[np.float32],
+        npt.NDArray[np.int64],
         npt.NDArray[np.float64],
         list[int],
         dict[int, str],
     ]:
         """Steps drive i with actions[i]; with autoreset, a drive whose episode ended starts again
         instead, from the seed seed_for(i) gives. Returns copies of the round's states, rewards,
-        terminated, truncated and experts, the figures (a row a drive: hits, distance, progress),
+        terminated, truncated, experts and hits, the figures (a row a drive: distance, progress),
         the drives whose count of finished laps changed, and the words of each drive whose episode
         ended, by its index."""
     def set_course(

@@ -227,12 +227,12 @@ class RoadsimEnv(gymnasium.Env[Observation, npt.ArrayLike]):
         """Drive one step asking for ACTION, [steering degrees, speed mph]: the observation, the
         reward, whether the episode terminated or was truncated, and info."""
         episodes, drive = self._open()
-        states, rewards, terminated, truncated, experts, figures, changed, ended = (
+        states, rewards, terminated, truncated, experts, hits, figures, changed, ended = (
             episodes.batch.step(action))
         if changed:
             self._laps = drive.laps()
-        hits, distance, progress = figures[0].tolist()
-        info = {"expert": experts[0], "laps": self._laps, "hits": int(hits),
+        distance, progress = figures[0].tolist()
+        info = {"expert": experts[0], "laps": self._laps, "hits": int(hits[0]),
                 "distance": distance, "progress": progress}
         if ended:
             info["end"] = ended[0]

@@ -13,7 +13,7 @@ from ._roadsim import (DEFAULT_FRAME_SIZE, DEFAULT_LAP_LIMIT, DEFAULT_LAPS,
                        DEFAULT_MAX_CROSS_TRACK, SEEDS, BatchDrive, check_seed)
 from .course import StrPath
 from .course import MadeCourses
-from .env import STARTED, Course, Episodes, Info, Observation, RoadsimEnv, reset_course
+from .env import Course, Episodes, Info, Observation, RoadsimEnv, reset_course
 
 
 class RoadsimVectorEnv(VectorEnv[Observation, npt.ArrayLike, npt.NDArray[Any]]):
@@ -107,7 +107,8 @@ class RoadsimVectorEnv(VectorEnv[Observation, npt.ArrayLike, npt.NDArray[Any]]):
         self._laps[:] = [[] for _ in range(self.num_envs)]
         self._laps.flags.writeable = False
         return episodes.observe(episodes.states.copy()), self._info(
-            episodes.experts.copy(), np.zeros((self.num_envs, len(STARTED))), {})
+            episodes.experts.copy(), np.zeros(self.num_envs, np.int64), np.zeros((self.num_envs, 2)),
+            {})
 
     def step(self, actions: npt.ArrayLike) -> tuple[Observation, npt.NDArray[Any],
                                                       npt.NDArray[Any], npt.NDArray[Any], Info]:
@@ -117,7 +118,7 @@ class RoadsimVectorEnv(VectorEnv[Observation, npt.ArrayLike, npt.NDArray[Any]]):
         if self._made:
             for i in np.flatnonzero(self._ended):
                 episodes.choose(int(i), self._generator(int(i)))
-        states, rewards, terminated, truncated, experts, figures, changed, ended = (
+        states, rewards, terminated, truncated, experts, hits, figures, changed, ended = (
             episodes.batch.step(actions, self._seed_for))
         if self._made:
             self._ended = terminated | truncated
@@ -129,7 +130,7 @@ class RoadsimVectorEnv(VectorEnv[Observation, npt.ArrayLike, npt.NDArray[Any]]):
             self._laps.flags.writeable = False
         observation = states if episodes.obs == "state" else episodes.observe(states)
         return (observation, rewards, terminated, truncated,
-                self._info(experts, figures, ended))
+                self._info(experts, hits, figures, ended))
 
     # Without a render_mode, a None for each drive, as SyncVectorEnv gives, which Gymnasium's type
     # does not allow for.
@@ -142,16 +143,16 @@ class RoadsimVectorEnv(VectorEnv[Observation, npt.ArrayLike, npt.NDArray[Any]]):
     def close_extras(self, **kwargs: Any) -> None:
         self._episodes, self._drives = None, []
 
-    def _info(self, experts: npt.NDArray[np.float32], figures: npt.NDArray[np.float64],
-              ended: dict[int, str]) -> Info:
+    def _info(self, experts: npt.NDArray[np.float32], hits: npt.NDArray[np.int64],
+              figures: npt.NDArray[np.float64], ended: dict[int, str]) -> Info:
         """The infos of a round as SyncVectorEnv gathers them, a row a drive and a mask a key,
-        from FIGURES (hits, distance, progress a row): "end" only where an episode ended, from
-        ENDED, its words by drive."""
+        from FIGURES (distance, progress a row): "end" only where an episode ended, from ENDED,
+        its words by drive."""
         everyone = self._everyone
         info: Info = {"expert": experts, "_expert": everyone, "laps": self._laps,
-                      "_laps": everyone, "hits": figures[:, 0].astype(np.int64),
-                      "_hits": everyone, "distance": figures[:, 1], "_distance": everyone,
-                      "progress": figures[:, 2], "_progress": everyone}
+                      "_laps": everyone, "hits": hits, "_hits": everyone,
+                      "distance": figures[:, 0], "_distance": everyone,
+                      "progress": figures[:, 1], "_progress": everyone}
         if ended:
             info["end"] = np.full(self.num_envs, None, object)
             info["_end"] = np.zeros(self.num_envs, bool)

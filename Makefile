@@ -23,7 +23,7 @@ define build_tree
 endef
 
 .PHONY: all build test-build test test-compat run data bench fuzz soak soak-short asan tsan screenshots format clean \
-	learn learn-smoke docs
+	learn learn-smoke rl docs
 
 all: build
 
@@ -68,6 +68,17 @@ learn-smoke: build
 		PYTHONPATH=$(BUILD)/python ROADSIM_LAB=$(BUILD)/roadsim-lab nice /usr/bin/python3 \
 			examples/learn/learn.py --smoke --model $(BUILD)/learn-smoke.pt; \
 	else echo "make: learn-smoke skipped: python3-torch cannot be installed here" >&2; fi
+
+# The driver trained by reinforcement learning made again (examples/rl/policy.npz): PPO on courses
+# made on the spot, then the board on the shipped course and the gallery, with each stage's time.
+# At most fifteen minutes on two cores.
+rl: build
+	@tools/install-deps.sh learn
+	@$(CONFIGURE)
+	@cmake --build $(BUILD) -j $(JOBS) --target roadsim_python -- --no-print-directory -s
+	@gymnasium=$$(tools/fetch-python-debs.sh $(BUILD)/python-deps testing python3-gymnasium) && \
+		PYTHONPATH=$(BUILD)/python:$$gymnasium ROADSIM_LAB=$(BUILD)/roadsim-lab nice \
+		/usr/bin/python3 examples/rl/ppo.py
 
 # The Python module's reference in HTML, read by Sphinx from the built module's docstrings and hints,
 # with Gymnasium for the environments; every page read again, as Sphinx notices no change of the

@@ -177,7 +177,7 @@ class RoadsimVectorEnv(VectorEnv[Observation, npt.ArrayLike, npt.NDArray[Any]]):
         return int(self._generator(i).integers(SEEDS))
 
 
-def make_vec(course: StrPath | Sequence[StrPath], num_envs: int | None = None,
+def make_vec(course: Course | Sequence[Course], num_envs: int | None = None,
              **options: Any) -> RoadsimVectorEnv:
     """NUM_ENVS drives of COURSE (one course, or a list taken in turn) as a Gymnasium vector
     environment whose drives step together on all cores; see RoadsimVectorEnv."""

@@ -70,7 +70,9 @@ class Normalizer:
     """A running mean and variance, updated with every batch it sees."""
 
     def __init__(self, shape: tuple[int, ...]) -> None:
-        self.mean, self.var, self.count = np.zeros(shape), np.ones(shape), 1e-4
+        self.mean: Array = np.zeros(shape)
+        self.var: Array = np.ones(shape)
+        self.count = 1e-4
 
     def update(self, batch: Array) -> None:
         mean, var, count = batch.mean(0), batch.var(0), len(batch)
@@ -121,11 +123,11 @@ def train(settings: Settings) -> tuple[Agent, Normalizer]:
     agent = Agent(len(roadsim.SIGHT_FIELDS), settings.hidden)
     optimizer = torch.optim.Adam(agent.parameters(), lr=settings.learning_rate, eps=1e-5)
     obs_norm, return_norm = Normalizer((len(roadsim.SIGHT_FIELDS),)), Normalizer(())
-    returns_so_far = np.zeros(n)
+    returns_so_far: Array = np.zeros(n)
     observation, _ = env.reset(seed=settings.seed)
-    obs = np.asarray(observation)  # obs="sight": one array
+    obs: Array = np.asarray(observation)  # obs="sight": one array
     # The vector environment's next-step autoreset: the step after an end only restarts a drive.
-    restarting = np.zeros(n, bool)
+    restarting: Array = np.zeros(n, bool)
     buffers = {name: np.zeros((settings.rollout, n, *shape), np.float32) for name, shape in
                dict(obs=(len(roadsim.SIGHT_FIELDS),), actions=(2,), logprobs=(), rewards=(),
                     values=(), dones=(), valid=()).items()}
@@ -168,7 +170,7 @@ def gae(buffers: dict[str, Array], last_value: Array, last_done: Array,
         settings: Settings) -> Array:
     """Generalised advantage estimates of the rollout, an episode's end cutting the sum."""
     advantages = np.zeros_like(buffers["rewards"])
-    running = np.zeros(len(last_value), np.float32)
+    running: Array = np.zeros(len(last_value), np.float32)
     for t in reversed(range(settings.rollout)):
         next_value = last_value if t == settings.rollout - 1 else buffers["values"][t + 1]
         going_on = 1.0 - buffers["dones"][t]

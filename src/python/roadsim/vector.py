@@ -76,7 +76,7 @@ class RoadsimVectorEnv(VectorEnv[Observation, npt.ArrayLike, npt.NDArray[Any]]):
         self._everyone.flags.writeable = False
         # The drives whose episodes ended at the last step, which draw their made course anew.
         self._made = any(isinstance(name, MadeCourses) for name in names)
-        self._ended = np.zeros(num_envs, bool)
+        self._ended: npt.NDArray[np.bool_] = np.zeros(num_envs, bool)
 
     def reset(self, *, seed: int | Sequence[int | None] | None = None,
               options: dict[str, Any] | None = None) -> tuple[Observation, Info]:

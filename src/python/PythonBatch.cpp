@@ -39,6 +39,24 @@ py::dict views(const PythonBatch& batch) {
     return out;
 }
 
+std::unique_ptr<PythonBatch> newBatch(const std::vector<std::filesystem::path>& courses,
+                                      const Folders& images, const FrameSize& size, bool draw,
+                                      int laps, double lapLimit, double maxCrossTrack,
+                                      std::optional<int64_t> maxSteps, bool normalizedActions,
+                                      bool sight, int frameMs, unsigned threads, bool autoreset) {
+    EpisodeSetup setup =
+        episodeSetup(std::nullopt, size, draw, laps, lapLimit, maxCrossTrack, frameMs);
+    if (maxSteps && *maxSteps < 1)
+        throw py::value_error(
+            "max_episode_steps must be a whole number of steps from 1, or None, "
+            "not " +
+            std::to_string(*maxSteps));
+    setup.maxSteps = maxSteps.value_or(0);
+    setup.normalizedActions = normalizedActions;
+    setup.sight = sight;
+    return std::make_unique<PythonBatch>(courseTexts(courses, images), setup, threads, autoreset);
+}
+
 void bindBatchDrive(py::module_& module) {
     py::class_<BatchDrive> drive(module, "BatchDrive", "One drive of a Batch, for reading.");
     drive.def(
@@ -128,25 +146,7 @@ void PythonBatch::watch(double speedUp) {
 void bindBatch(py::module_& module) {
     py::class_<PythonBatch>(module, "Batch",
                             "Episodes of drives stepped together on threads of their own.")
-        .def(py::init([](const std::vector<std::filesystem::path>& courses, const Folders& images,
-                         const FrameSize& size, bool draw, int laps, double lapLimit,
-                         double maxCrossTrack, std::optional<int64_t> maxSteps,
-                         bool normalizedActions, bool sight, int frameMs, unsigned threads,
-                         bool autoreset) {
-                 EpisodeSetup setup =
-                     episodeSetup(std::nullopt, size, draw, laps, lapLimit, maxCrossTrack, frameMs);
-                 if (maxSteps && *maxSteps < 1)
-                     throw py::value_error(
-                         "max_episode_steps must be a whole number of steps "
-                         "from 1, or None, not " +
-                         std::to_string(*maxSteps));
-                 setup.maxSteps = maxSteps.value_or(0);
-                 setup.normalizedActions = normalizedActions;
-                 setup.sight = sight;
-                 return std::make_unique<PythonBatch>(courseTexts(courses, images), setup, threads,
-                                                      autoreset);
-             }),
-             py::arg("courses"), py::kw_only(), py::arg("images") = py::none(),
+        .def(py::init(&newBatch), py::arg("courses"), py::kw_only(), py::arg("images") = py::none(),
              py::arg("frame_size") = py::none(), py::arg("draw") = false,
              py::arg("laps") = defaultEpisodeLaps,
              py::arg("lap_limit") = defaultLapLimitMs / 1000.0,

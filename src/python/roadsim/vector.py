@@ -21,8 +21,9 @@ class RoadsimVectorEnv(VectorEnv[Observation, npt.ArrayLike, npt.NDArray[Any]]):
 
     COURSE: one course (a shipped course's name, a course file or roadsim.MadeCourses, of which
     each drive draws its own course at every reset) for every drive, or a list of courses taken in
-    turn (drive i drives COURSE[i % len(COURSE)]; NUM_ENVS defaults to its length). THREADS: how many threads step the drives (0, the default: one a core, at most one a
-    drive). The other keywords: as for roadsim.make, but render_mode only None or "rgb_array".
+    turn (drive i drives COURSE[i % len(COURSE)]; NUM_ENVS defaults to its length). THREADS: how
+    many threads step the drives (0, the default: one a core, at most one a drive). The other
+    keywords: as for roadsim.make, but render_mode only None or "rgb_array".
 
     The observations, rewards, terminations, truncations and infos are exactly those of the same
     drives one by one in gymnasium.vector.SyncVectorEnv: the arrays stacked, infos as dicts of
@@ -106,9 +107,9 @@ class RoadsimVectorEnv(VectorEnv[Observation, npt.ArrayLike, npt.NDArray[Any]]):
         self._laps = np.empty(self.num_envs, object)
         self._laps[:] = [[] for _ in range(self.num_envs)]
         self._laps.flags.writeable = False
-        return episodes.observe(episodes.states.copy()), self._info(
-            episodes.experts.copy(), np.zeros(self.num_envs, np.int64), np.zeros((self.num_envs, 2)),
-            {})
+        started = np.zeros(self.num_envs, np.int64), np.zeros((self.num_envs, 2))
+        return episodes.observe(episodes.states.copy()), self._info(episodes.experts.copy(),
+                                                                    *started, {})
 
     def step(self, actions: npt.ArrayLike) -> tuple[Observation, npt.NDArray[Any],
                                                       npt.NDArray[Any], npt.NDArray[Any], Info]:

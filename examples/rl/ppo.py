@@ -214,10 +214,13 @@ def learn(agent: Agent, optimizer: torch.optim.Optimizer, buffers: dict[str, Arr
 def export(agent: Agent, obs_norm: Normalizer, path: str) -> None:
     """The policy's mean action for NumPy alone: the normaliser and the actor's layers."""
     layers = [layer for layer in agent.actor if isinstance(layer, nn.Linear)]
-    np.savez_compressed(path, fields=np.array(roadsim.SIGHT_FIELDS), mean=obs_norm.mean,
-                        var=obs_norm.var, **{f"w{i}": layer.weight.detach().numpy()
-                                             for i, layer in enumerate(layers)},
-                        **{f"b{i}": layer.bias.detach().numpy() for i, layer in enumerate(layers)})
+    # Any: NumPy's hints would take a keyword's array for savez's allow_pickle.
+    arrays: dict[str, Any] = dict(fields=np.array(roadsim.SIGHT_FIELDS), mean=obs_norm.mean,
+                                  var=obs_norm.var)
+    for i, layer in enumerate(layers):
+        arrays[f"w{i}"], arrays[f"b{i}"] = (layer.weight.detach().numpy(),
+                                            layer.bias.detach().numpy())
+    np.savez_compressed(path, **arrays)
 
 
 def board(policy: str, settings: Settings, courses: list[str]) -> str:

@@ -283,12 +283,12 @@ def make(course: Course, obs: str = "both", frame_size: tuple[int, int] = DEFAUL
                                   render_mode=render_mode, **options)
     if name is None:
         name, kwargs["course"] = "roadsim/Course-v1", course
-    spec = gymnasium.spec(name)
-    kwargs = {**spec.kwargs, **kwargs}
+    registered = gymnasium.spec(name)
+    kwargs = {**registered.kwargs, **kwargs}
     # The bare environment, which keeps the step limit itself: Gymnasium's wrappers cost on every
-    # step. Its spec says what gymnasium.make's would.
+    # step. Its registration record says what gymnasium.make's would.
     env = RoadsimEnv(**kwargs, max_episode_steps=max_episode_steps)
-    env.spec = dataclasses.replace(spec, kwargs=kwargs, max_episode_steps=max_episode_steps,
+    env.spec = dataclasses.replace(registered, kwargs=kwargs, max_episode_steps=max_episode_steps,
                                    disable_env_checker=True)
     return env
 

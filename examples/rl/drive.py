@@ -4,11 +4,12 @@
     roadsim-lab COURSE --controller "examples/rl/drive.py [POLICY]"
 
 It sees what the environment showed the policy, roadsim.sight of the course and state messages,
-and answers with the policy's mean action, from -1 to 1, in degrees and mph.
+and answers with the policy's mean steering in degrees, at the top speed.
 """
 import json
 import os
 import sys
+import zipfile
 from typing import Any
 
 import numpy as np
@@ -24,20 +25,29 @@ def load(path: str) -> dict[str, Array]:
         policy = dict(np.load(path))
     except OSError as error:
         sys.exit(f"drive.py: cannot read the policy {path}: {error.strerror or error}")
-    if tuple(policy["fields"]) != roadsim.SIGHT_FIELDS:
-        sys.exit(f"drive.py: {path} was trained on another sight than this roadsim gives")
+    except (ValueError, EOFError, zipfile.BadZipFile):
+        sys.exit(f"drive.py: cannot read the policy {path}: not a NumPy .npz file")
+    if tuple(policy.get("fields", ())) != roadsim.SIGHT_FIELDS or "w0" not in policy:
+        sys.exit(f"drive.py: {path} is not a policy ppo.py made for the sight this roadsim gives")
     return policy
 
 
 def act(policy: dict[str, Array], sight: Array) -> Array:
-    """The policy's mean action for SIGHT: steering and speed, each from -1 to 1."""
+    """The policy's mean steering for SIGHT, -1 to 1 once clipped."""
     x = np.clip((sight - policy["mean"]) / np.sqrt(policy["var"] + 1e-8), -10, 10)
     layers = sum(1 for name in policy if name.startswith("w"))
     for i in range(layers):
         x = policy[f"w{i}"] @ x + policy[f"b{i}"]
         if i < layers - 1:
             x = np.tanh(x)
-    return np.clip(x, -1, 1)
+    return x
+
+
+def car_action(steering: Array) -> Array:
+    """The environment's normalised actions for the policy's STEERING, one a drive: the steering
+    clipped to -1..1, and the top speed, as the car turns as sharply at any speed."""
+    steering = np.clip(steering, -1, 1)
+    return np.stack([steering, np.ones_like(steering)], -1)
 
 
 def main() -> None:
@@ -49,7 +59,7 @@ def main() -> None:
         if message["type"] == "course":
             course = message
         elif message["type"] == "state":
-            steering, speed = act(policy, roadsim.sight(course, message))
+            steering, speed = car_action(act(policy, roadsim.sight(course, message))[0])
             print(json.dumps({"steering": float(steering) * roadsim.MAX_STEERING,
                               "speed": (float(speed) + 1) / 2 * roadsim.TOP_SPEED}), flush=True)
         else:

@@ -5,6 +5,8 @@ import os
 import subprocess
 import sys
 
+import numpy as np
+import pytest
 from conftest import LAB, ROOT
 
 RL = os.path.join(ROOT, "examples", "rl")
@@ -26,8 +28,17 @@ def test_the_recipe_trains_and_its_policy_drives_the_lab(tmp_path):
     assert report["end"] in ("finished", "strayed"), report.get("message")
 
 
-def test_a_missing_policy_is_said_plainly(tmp_path):
-    run = subprocess.run([sys.executable, os.path.join(RL, "drive.py"), tmp_path / "none.npz"],
+@pytest.mark.parametrize("content, said", [(None, "cannot read the policy"),
+                                            (b"", "cannot read the policy"),
+                                            ({"mean": [0.0]}, "is not a policy ppo.py made")])
+def test_a_missing_or_foreign_policy_is_said_plainly(tmp_path, content, said):
+    policy = tmp_path / "policy.npz"
+    if isinstance(content, bytes):
+        policy.write_bytes(content)
+    elif content is not None:
+        np.savez(policy, **content)
+    run = subprocess.run([sys.executable, os.path.join(RL, "drive.py"), policy],
                          input="", capture_output=True, text=True)
     assert run.returncode != 0
-    assert "drive.py: cannot read the policy" in run.stderr and "Traceback" not in run.stderr
+    assert said in run.stderr and str(policy) in run.stderr, run.stderr
+    assert "Traceback" not in run.stderr

@@ -266,7 +266,10 @@ def main() -> None:
     torch.set_num_threads(1)  # the drives take the cores; the network is small
     clock = time.perf_counter()
     print(f"training on made courses, {settings.steps:,} steps:", flush=True)
-    agent, obs_norm = train(settings)
+    try:
+        agent, obs_norm = train(settings)
+    except ValueError as error:  # a course seed out of range, or one the maker cannot make
+        parser.error(str(error))
     export(agent, obs_norm, arguments.policy)
     print(f"trained in {time.perf_counter() - clock:.0f} s; the policy in {arguments.policy} "
           f"({os.path.getsize(arguments.policy) / 1024:.0f} KB)", flush=True)

@@ -28,6 +28,13 @@ def test_the_recipe_trains_and_its_policy_drives_the_lab(tmp_path):
     assert report["end"] in ("finished", "strayed"), report.get("message")
 
 
+def test_made_courses_out_of_range_are_said_plainly():
+    run = subprocess.run([sys.executable, os.path.join(RL, "ppo.py"), "--courses", str(10**11)],
+                         capture_output=True, text=True)
+    assert run.returncode == 2 and "Traceback" not in run.stderr
+    assert "ppo.py: error: the seed must be a whole number" in run.stderr, run.stderr
+
+
 @pytest.mark.parametrize("content, said", [(None, "cannot read the policy"),
                                             (b"", "cannot read the policy"),
                                             ({"mean": [0.0]}, "is not a policy ppo.py made")])

@@ -120,8 +120,9 @@ def train(settings: Settings) -> tuple[Agent, Normalizer]:
     """PPO on the made courses; prints its progress every tenth of the way."""
     torch.manual_seed(settings.seed)
     share, more = divmod(settings.courses, len(KINDS))
-    kinds = [roadsim.MadeCourses(settings.first_seed + 10_000 * k, share + (k < more), **knobs)
-             for k, knobs in enumerate(KINDS) if share + (k < more) > 0]
+    counts = [share + (k < more) for k in range(len(KINDS))]
+    kinds = [roadsim.MadeCourses(settings.first_seed + 10_000 * k, count, **knobs)
+             for k, (knobs, count) in enumerate(zip(KINDS, counts)) if count > 0]
     env = roadsim.make_vec(kinds, settings.drives, obs="sight", normalized_actions=True,
                            laps=settings.laps)
     n, size = settings.drives, settings.drives * settings.rollout

@@ -48,8 +48,7 @@ std::unique_ptr<PythonBatch> newBatch(const std::vector<std::filesystem::path>& 
         episodeSetup(std::nullopt, size, draw, laps, lapLimit, maxCrossTrack, frameMs);
     if (maxSteps && *maxSteps < 1)
         throw py::value_error(
-            "max_episode_steps must be a whole number of steps from 1, or None, "
-            "not " +
+            "max_episode_steps must be a whole number of steps from 1, or None, not " +
             std::to_string(*maxSteps));
     setup.maxSteps = maxSteps.value_or(0);
     setup.normalizedActions = normalizedActions;

@@ -283,7 +283,7 @@ def make(course: Course, obs: str = "both", frame_size: tuple[int, int] = DEFAUL
                                   render_mode=render_mode, **options)
     if name is None:
         name, kwargs["course"] = "roadsim/Course-v1", course
-    registered = gymnasium.spec(name)
+    registered = gymnasium.registry[name]
     kwargs = {**registered.kwargs, **kwargs}
     # The bare environment, which keeps the step limit itself: Gymnasium's wrappers cost on every
     # step. Its registration record says what gymnasium.make's would.

@@ -45,7 +45,7 @@ def act(policy: dict[str, Array], sight: Array) -> Array:
 
 def car_action(steering: Array) -> Array:
     """The environment's normalised actions for the policy's STEERING, one a drive: the steering
-    clipped to -1..1, and the top speed, as the car turns as sharply at any speed."""
+    clipped to -1..1, and the top speed."""
     steering = np.clip(steering, -1, 1)
     return np.stack([steering, np.ones_like(steering)], -1)
 

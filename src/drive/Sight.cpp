@@ -59,8 +59,9 @@ std::array<Seen, sightRoadPoints> roadAhead(const std::vector<SightPoint>& waypo
 
 std::vector<const char*> sightFieldNames() {
     static const std::vector<std::string> names = [] {
-        std::vector<std::string> all = {"speed", "steering", "target_speed", "cross_track",
-                                        "heading_error"};
+        std::vector<std::string> all = {"speed",         "steering",      "target_speed",
+                                        "cross_track",   "heading_error", "waypoint_right",
+                                        "waypoint_ahead"};
         for (int k = 0; k < sightRoadPoints; ++k) {
             const std::string at = "road_" + std::to_string(static_cast<int>(sightRoadFt[k]));
             all.push_back(at + "_right");
@@ -84,9 +85,14 @@ void writeSight(const std::vector<SightPoint>& waypoints, const std::vector<Sigh
          {car.speed, car.steering, view.targetSpeed, view.crossTrack, view.headingError})
         *out++ = static_cast<float>(own);
     if (waypoints.empty()) {
-        std::fill(out, out + 2 * sightRoadPoints, 0.0f);
-        out += 2 * sightRoadPoints;
+        std::fill(out, out + 2 + 2 * sightRoadPoints, 0.0f);
+        out += 2 + 2 * sightRoadPoints;
     } else {
+        const size_t next =
+            (static_cast<size_t>(std::max(car.waypointIndex, 0)) + 1) % waypoints.size();
+        const Seen waypoint = inCarFrame(car, waypoints[next].x, waypoints[next].y);
+        *out++ = static_cast<float>(waypoint.right);
+        *out++ = static_cast<float>(waypoint.ahead);
         for (const Seen& point : roadAhead(waypoints, car)) {
             *out++ = static_cast<float>(point.right);
             *out++ = static_cast<float>(point.ahead);

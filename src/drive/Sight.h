@@ -20,10 +20,11 @@ inline constexpr double sightRoadFt[] = {10, 20, 35, 50, 75, 100, 150, 200};
 inline constexpr int sightRoadPoints = sizeof(sightRoadFt) / sizeof(sightRoadFt[0]);
 inline constexpr int sightObstacles = 6;
 inline constexpr double sightRangeFt = 150;
-// speed, steering, target speed, cross-track, heading error; then (right, ahead) of each road
-// point; then (right, ahead, strength) of each obstacle, a missing one straight ahead at the range
-// with no strength.
-inline constexpr int sightFieldCount = 5 + 2 * sightRoadPoints + 3 * sightObstacles;
+// speed, steering, target speed, cross-track, heading error; (right, ahead) of the waypoint the car
+// heads for, which counts as passed only within 15 ft; then (right, ahead) of each road point; then
+// (right, ahead, strength) of each obstacle, a missing one straight ahead at the range with no
+// strength.
+inline constexpr int sightFieldCount = 7 + 2 * sightRoadPoints + 3 * sightObstacles;
 
 // The field names in order, for the module's docs and checks.
 std::vector<const char*> sightFieldNames();

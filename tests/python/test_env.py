@@ -130,6 +130,8 @@ def test_a_controller_sees_what_the_environment_sees(lab, tmp_path):
     lines = seen.read_text().splitlines()
     env = roadsim.make("trefoil", obs="sight", laps=1)
     observation, info = env.reset(seed=1)
+    # At the start the car faces trefoil's first waypoint ahead, 245.4 ft up the y axis.
+    assert observation[roadsim.SIGHT_FIELDS.index("waypoint_ahead")] == pytest.approx(245.4)
     near = 0
     for line in lines:
         assert np.array_equal(np.array(line.split(), np.float32), observation)

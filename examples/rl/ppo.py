@@ -136,8 +136,7 @@ def train(settings: Settings) -> tuple[Agent, Normalizer]:
     obs_norm, return_norm = Normalizer((len(roadsim.SIGHT_FIELDS),)), Normalizer(())
     returns_so_far: Array = np.zeros(n)
     last_hits: Array = np.zeros(n)
-    observation, _ = env.reset(seed=settings.seed)
-    obs: Array = np.asarray(observation)  # obs="sight": one array
+    obs: Array = np.asarray(env.reset(seed=settings.seed)[0])  # obs="sight": one array
     # The vector environment's next-step autoreset: the step after an end only restarts a drive.
     restarting: Array = np.zeros(n, bool)
     buffers = {name: np.zeros((settings.rollout, n, *shape), np.float32) for name, shape in
@@ -156,10 +155,8 @@ def train(settings: Settings) -> tuple[Agent, Normalizer]:
             observation, reward, terminated, truncated, info = env.step(
                 car_action(action.numpy()[:, 0]))
             obs = np.asarray(observation)
-            # A restarted drive's count starts again from nought.
-            hits_now = np.asarray(info["hits"], float)
-            reward = reward - settings.extra_hit_seconds * np.where(restarting, 0,
-                                                                     hits_now - last_hits)
+            hits_now = np.asarray(info["hits"], float)  # a restarted drive's count is nought
+            reward = reward - settings.extra_hit_seconds * (hits_now - last_hits) * ~restarting
             last_hits = hits_now
             returns_so_far = returns_so_far * settings.gamma + reward
             return_norm.update(returns_so_far)
@@ -179,12 +176,17 @@ def train(settings: Settings) -> tuple[Agent, Normalizer]:
         advantages = gae(buffers, last_value, restarting, settings)
         learn(agent, optimizer, buffers, advantages, settings)
         if (update + 1) % max(1, updates // 10) == 0 or update + 1 == updates:
-            print(f"  {(update + 1) * size:>10,} steps; episodes ended: "
-                  + ", ".join(f"{count} {end}" for end, count in sorted(ends.items()))
-                  + f"; {np.mean(hits or [0]):.1f} hits an episode", flush=True)
+            report((update + 1) * size, ends, hits)
             ends, hits = {}, []
     env.close()
     return agent, obs_norm
+
+
+def report(steps: int, ends: dict[str, int], hits: list[int]) -> None:
+    """Training's progress: how the episodes since the last report ended, and their hits."""
+    print(f"  {steps:>10,} steps; episodes ended: "
+          + ", ".join(f"{count} {end}" for end, count in sorted(ends.items()))
+          + f"; {np.mean(hits or [0]):.1f} hits an episode", flush=True)
 
 
 def gae(buffers: dict[str, Array], last_value: Array, last_done: Array,

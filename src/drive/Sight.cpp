@@ -19,12 +19,18 @@ Seen inCarFrame(const CarState& car, double x, double y) {
             dx * std::sin(car.heading) + dy * std::cos(car.heading)};
 }
 
+// The waypoint that starts the car's current segment.
+size_t segmentStart(const std::vector<SightPoint>& waypoints, const CarState& car) {
+    return std::min<size_t>(static_cast<size_t>(std::max(car.waypointIndex, 0)),
+                            waypoints.size() - 1);
+}
+
 // The points of the course sightRoadFt ahead of the car's place on its current segment, the
 // course taken again from its start past its end, as the car drives it lap after lap.
 std::array<Seen, sightRoadPoints> roadAhead(const std::vector<SightPoint>& waypoints,
                                             const CarState& car) {
     const size_t count = waypoints.size();
-    size_t index = std::min<size_t>(static_cast<size_t>(std::max(car.waypointIndex, 0)), count - 1);
+    size_t index = segmentStart(waypoints, car);
     size_t next = (index + 1) % count;
     // Where the car is along its segment.
     double px = waypoints[index].x, py = waypoints[index].y;
@@ -88,8 +94,7 @@ void writeSight(const std::vector<SightPoint>& waypoints, const std::vector<Sigh
         std::fill(out, out + 2 + 2 * sightRoadPoints, 0.0f);
         out += 2 + 2 * sightRoadPoints;
     } else {
-        const size_t next =
-            (static_cast<size_t>(std::max(car.waypointIndex, 0)) + 1) % waypoints.size();
+        const size_t next = (segmentStart(waypoints, car) + 1) % waypoints.size();
         const Seen waypoint = inCarFrame(car, waypoints[next].x, waypoints[next].y);
         *out++ = static_cast<float>(waypoint.right);
         *out++ = static_cast<float>(waypoint.ahead);

@@ -39,13 +39,16 @@ void endGroupsAndExit(int signalNumber) {
     _exit(128 + signalNumber);
 }
 
-void remember(pid_t group) {
+void installEnding() {
     static std::once_flag installed;
     std::call_once(installed, [] {
         struct sigaction action {};
         action.sa_handler = endGroupsAndExit;
         sigaction(SIGTERM, &action, nullptr);
     });
+}
+
+void remember(pid_t group) {
     for (std::atomic<pid_t>& slot : startedGroups) {
         pid_t empty = 0;
         if (slot.compare_exchange_strong(empty, group)) return;
@@ -116,9 +119,13 @@ bool openEnds(const std::string& errors, int (&input)[2], int (&output)[2], int&
 
 // The child's side of the fork: only what is safe in a child of a threaded process.
 [[noreturn]] void becomeController(std::vector<char*>& argv, bool shell, const int (&input)[2],
-                                   const int (&output)[2], int errorFd) {
+                                   const int (&output)[2], int errorFd, const sigset_t& mask) {
     // A group of its own, so that ending it ends whatever it started.
     setpgid(0, 0);
+    struct sigaction plain {};
+    plain.sa_handler = SIG_DFL;
+    sigaction(SIGTERM, &plain, nullptr);
+    sigprocmask(SIG_SETMASK, &mask, nullptr);
     dup2(input[0], STDIN_FILENO);
     dup2(output[1], STDOUT_FILENO);
     if (errorFd >= 0) dup2(errorFd, STDERR_FILENO);
@@ -146,14 +153,21 @@ bool ControllerProcess::launch(const std::vector<std::string>& arguments, bool s
     argv.push_back(nullptr);
     int input[2], output[2], errorFd = -1;
     if (!openEnds(errors, input, output, errorFd, why)) return false;
+    // A SIGTERM before the child's group is remembered would leave the child running: it waits.
+    installEnding();
+    sigset_t term, mask;
+    sigemptyset(&term);
+    sigaddset(&term, SIGTERM);
+    pthread_sigmask(SIG_BLOCK, &term, &mask);
     const pid_t pid = fork();
-    if (pid == 0) becomeController(argv, shell, input, output, errorFd);
+    if (pid == 0) becomeController(argv, shell, input, output, errorFd, mask);
     if (errorFd >= 0) close(errorFd);
     // Also from this side, so that the group exists before anything can be sent to it.
     if (pid > 0) {
         setpgid(pid, pid);
         remember(pid);
     }
+    pthread_sigmask(SIG_SETMASK, &mask, nullptr);
     handles->pid = handles->group = pid;
     close(input[0]);
     close(output[1]);

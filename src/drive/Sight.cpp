@@ -25,12 +25,11 @@ size_t segmentStart(const std::vector<SightPoint>& waypoints, const CarState& ca
                             waypoints.size() - 1);
 }
 
-// The points of the course sightRoadFt ahead of the car's place on its current segment, the
-// course taken again from its start past its end, as the car drives it lap after lap.
+// The points of the course sightRoadFt ahead of the car's place on its segment from waypoint
+// INDEX, the course taken again from its start past its end, as the car drives it lap after lap.
 std::array<Seen, sightRoadPoints> roadAhead(const std::vector<SightPoint>& waypoints,
-                                            const CarState& car) {
+                                            const CarState& car, size_t index) {
     const size_t count = waypoints.size();
-    size_t index = segmentStart(waypoints, car);
     size_t next = (index + 1) % count;
     // Where the car is along its segment.
     double px = waypoints[index].x, py = waypoints[index].y;
@@ -91,14 +90,16 @@ void writeSight(const std::vector<SightPoint>& waypoints, const std::vector<Sigh
          {car.speed, car.steering, view.targetSpeed, view.crossTrack, view.headingError})
         *out++ = static_cast<float>(own);
     if (waypoints.empty()) {
-        std::fill(out, out + 2 + 2 * sightRoadPoints, 0.0f);
-        out += 2 + 2 * sightRoadPoints;
+        const int placeFields = 2 + 2 * sightRoadPoints;  // the waypoint's and the road's
+        std::fill(out, out + placeFields, 0.0f);
+        out += placeFields;
     } else {
-        const size_t next = (segmentStart(waypoints, car) + 1) % waypoints.size();
-        const Seen waypoint = inCarFrame(car, waypoints[next].x, waypoints[next].y);
+        const size_t start = segmentStart(waypoints, car);
+        const SightPoint& next = waypoints[(start + 1) % waypoints.size()];
+        const Seen waypoint = inCarFrame(car, next.x, next.y);
         *out++ = static_cast<float>(waypoint.right);
         *out++ = static_cast<float>(waypoint.ahead);
-        for (const Seen& point : roadAhead(waypoints, car)) {
+        for (const Seen& point : roadAhead(waypoints, car, start)) {
             *out++ = static_cast<float>(point.right);
             *out++ = static_cast<float>(point.ahead);
         }
